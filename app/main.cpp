@@ -1,0 +1,6 @@
+#include "app/uStartup.h"
+
+int main(int argc, char** argv)
+{
+    return RunProgram(argc, argv);
+}

@@ -1,0 +1,87 @@
+#include "app/uMain.h"
+
+#include "storage/uConst.h"
+#include "storage/uDataModule.h"
+#include "ui/TApplication.h"
+#include "ui/uDelayFunc.h"
+
+#include <QCloseEvent>
+#include <QPointer>
+
+TMainForm* MainForm = nullptr;
+
+TMainForm::TMainForm(TDM* dm, TRunParams params, QWidget* parent)
+    : TBaseForm(parent)
+    , m_dm(dm)
+    , m_params(std::move(params))
+{
+    setObjectName("MainForm");
+    setWindowTitle("MainForm");
+    move(262, 140);
+    resize(870, 500);
+    CreateControls();
+    FormCreate();
+}
+
+TMainForm::~TMainForm()
+{
+    if (MainForm == this) {
+        MainForm = nullptr;
+    }
+}
+
+QString TMainForm::ProductCaption()
+{
+    return QStringLiteral("%1 V%2").arg(QStringLiteral("Mercatix"), QStringLiteral("1.0"));
+}
+
+void TMainForm::FormCreate()
+{
+    QPointer<TMainForm> self(this);
+    DelayCall(QString(), false, 1, 0.02, [self](const QString&) {
+        if (self) {
+            self->InitAfterCreate();
+        }
+    });
+}
+
+void TMainForm::InitAfterCreate()
+{
+    setWindowTitle(ProductCaption());
+    if (App() != nullptr) {
+        App()->SetTitle(windowTitle());
+    }
+    QString error;
+    if (!m_dm->OpenDatabase(DbPath, &error) || !m_dm->OpenGoodsQuery(&error)) {
+        // The initialisation ends here: no settings are loaded and the window is not raised.
+        TApplication::HandleError(error);
+        return;
+    }
+    LoadSettings();
+    show();
+    raise();
+    activateWindow();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    FormClose();
+    event->accept();
+}
+
+void TMainForm::FormClose()
+{
+    SaveSettings();
+    m_dm->CloseDatabase();
+}
+
+void TMainForm::LoadSettings() { }
+
+void TMainForm::SaveSettings() { }
+
+void TMainForm::RzBitBtn1Click() { }
+
+void TMainForm::RzBitBtn2Click()
+{
+    StopFlag = true;
+}

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "ui/uBase.h"
+
+#include <QString>
+
+class QComboBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QTableView;
+class QTimer;
+class TDM;
+class TNumberEdit;
+
+// Parameters of the collection run; tests point them at a local server and shorten the waits.
+struct TRunParams
+{
+    QString Host = QStringLiteral("s.taobao.com");
+    int PauseMs = 1000; // the pause after every stored page
+    int TimeoutMs = 90000; // the longest silence of the server during a download
+};
+
+// The main window: keyword, page count, collect and stop buttons, the log, the goods grid, the status bar.
+class TMainForm : public TBaseForm
+{
+    Q_OBJECT
+
+public:
+    explicit TMainForm(TDM* dm, TRunParams params = {}, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // Controls, named as the window's objects.
+    QWidget* RzPanel1 = nullptr;
+    QPushButton* RzBitBtn1 = nullptr;
+    QComboBox* cbSearch = nullptr;
+    QLabel* RzLabel1 = nullptr;
+    QPushButton* RzBitBtn2 = nullptr;
+    QWidget* RzPanel2 = nullptr;
+    QLabel* RzLabel2 = nullptr;
+    QPlainTextEdit* RzMemo2 = nullptr;
+    QLabel* RzLabel3 = nullptr;
+    TNumberEdit* edPageNum = nullptr;
+    QTableView* grid = nullptr;
+    QWidget* RzStatusBar1 = nullptr;
+    QLabel* RzGlyphStatus1 = nullptr;
+    QLabel* RzClockStatus1 = nullptr;
+    QLabel* RzStatusPane1 = nullptr;
+    QLabel* Image1 = nullptr;
+    QLabel* Image2 = nullptr;
+
+    bool StopFlag = false;
+    qint32 PageFormat = -1; // -1 none found, 0 page-config block, 1 body block
+
+    void InitAfterCreate();
+    void LoadSettings();
+    void SaveSettings();
+
+    static QString ProductCaption();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private slots:
+    void RzBitBtn1Click();
+    void RzBitBtn2Click();
+
+private:
+    void FormCreate();
+    void FormClose();
+    void CreateControls();
+    void CreateTopBar();
+    void CreateLogColumn();
+    void CreateStatusBar();
+    void SetTabOrder();
+    void PlaceControls();
+    void StartClock();
+    void StartBlinking();
+    void UpdateClock();
+    void Blink();
+
+    TDM* m_dm;
+    TRunParams m_params;
+    QTimer* m_clockTimer = nullptr;
+    QTimer* m_blinkTimer = nullptr;
+    bool m_blinkGreen = true;
+};
+
+extern TMainForm* MainForm;

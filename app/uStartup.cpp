@@ -1,0 +1,56 @@
+#include "app/uStartup.h"
+
+#include "app/uMain.h"
+#include "storage/uConst.h"
+#include "storage/uDataModule.h"
+#include "ui/TApplication.h"
+#include "ui/uDelayFunc.h"
+#include "ui/uPubFunc.h"
+
+#include <QByteArray>
+
+#include <memory>
+#include <unistd.h>
+
+namespace {
+// The browser engine refuses to start as root unless its sandbox is off.
+void PrepareBrowserEngine()
+{
+    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    }
+}
+} // namespace
+
+void InitModules()
+{
+    TDelayProcManager::Init();
+    InitPubFunc();
+    InitPaths();
+}
+
+void DoneModules()
+{
+    TDelayProcManager::Done();
+    DonePubFunc();
+}
+
+int RunProgram(int argc, char** argv)
+{
+    PrepareBrowserEngine();
+    TApplication app(argc, argv);
+    InitModules();
+    app.SetTitle(QStringLiteral("Mercadox V1.0"));
+    auto dm = std::make_unique<TDM>();
+    DM = dm.get();
+    auto form = std::make_unique<TMainForm>(DM);
+    MainForm = form.get();
+    PubFunc->SetMainWindow(MainForm);
+    MainForm->show();
+    const int code = app.exec();
+    form.reset();
+    dm.reset();
+    DM = nullptr;
+    DoneModules();
+    return code;
+}
