@@ -1,6 +1,5 @@
 // The main window's controls, their places and the status bar's clock and blinking pane.
 #include "app/uMain.h"
-
 #include "ui/TGlyphs.h"
 #include "ui/TNumberEdit.h"
 
@@ -112,7 +111,8 @@ void TMainForm::CreateStatusBar()
     RzClockStatus1 = NewLabel(RzStatusBar1, "RzClockStatus1", QString());
     RzClockStatus1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     SetTextColour(RzClockStatus1, NoticeGreen);
-    RzStatusPane1 = NewLabel(RzStatusBar1, "RzStatusPane1", QStringLiteral("输入关键字和页数，按“采集”开始收集商品信息"));
+    RzStatusPane1
+        = NewLabel(RzStatusBar1, "RzStatusPane1", QStringLiteral("输入关键字和页数，按“采集”开始收集商品信息"));
     RzStatusPane1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     SetTextColour(RzStatusPane1, NoticeGreen);
     Image1 = NewLabel(RzStatusBar1, "Image1", QString());

@@ -59,7 +59,8 @@ QPixmap ProgramIcon()
     p.setPen(Qt::NoPen);
     p.drawRoundedRect(QRectF(1, 1, 30, 30), 6, 6);
     p.setBrush(Amber);
-    p.drawPolygon(QPolygonF({{6, 24}, {10, 9}, {16, 18}, {22, 9}, {26, 24}, {21, 24}, {19, 17}, {16, 22}, {13, 17}, {11, 24}}));
+    p.drawPolygon(
+        QPolygonF({{6, 24}, {10, 9}, {16, 18}, {22, 9}, {26, 24}, {21, 24}, {19, 17}, {16, 22}, {13, 17}, {11, 24}}));
     return pixmap;
 }
 
