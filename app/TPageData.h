@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+#include <rapidjson/document.h>
+
+// The listing data a search page embeds: a page-config object literal (framing 0) or a "body" array (framing 1).
+class TPageData
+{
+public:
+    static constexpr qint32 NoFraming = -1;
+    static constexpr qint32 PageConfigFraming = 0;
+    static constexpr qint32 BodyFraming = 1;
+
+    struct Block
+    {
+        QString Text; // empty when no block was found
+        qint32 Framing = NoFraming;
+    };
+
+    // Cuts the data block out of a page by its markers. Never fails.
+    static Block Extract(const QString& page);
+
+    // Parses a block; text after the first complete value is ignored. False when it does not parse.
+    static bool Parse(const QString& block, rapidjson::Document* document);
+
+    // The listing array of a framing: mods.itemlist.data.auctions, or the document itself.
+    // Null when the path is missing or does not lead to an array.
+    static const rapidjson::Value* ListingArray(const rapidjson::Value& document, qint32 framing);
+};
