@@ -1,0 +1,116 @@
+#include "platform/CodePage.h"
+#include "platform/TProfileFile.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestProfileFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { m_path = m_dir.filePath("test.ini"); QFile::remove(m_path); }
+
+    void roundTripInCodePageBytes();
+    void defaults_data();
+    void defaults();
+    void namesIgnoreLetterCase();
+    void readsAreCutAt2047Bytes_data();
+    void readsAreCutAt2047Bytes();
+    void eraseSectionKeepsTheOthers();
+    void unwritableFileFails();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+};
+
+void TestProfileFile::roundTripInCodePageBytes()
+{
+    TProfileFile ini(m_path);
+    QVERIFY(ini.WriteString("Param", "search", QStringLiteral("办公桌#13书架#13")));
+    QVERIFY(ini.WriteInteger("Wnd", "Left", -5));
+    QVERIFY(ini.WriteString("Param", "search", QStringLiteral("椅子#13")));
+    QCOMPARE(ini.ReadString("Param", "search", "x"), QStringLiteral("椅子#13"));
+    QCOMPARE(ini.ReadInteger("Wnd", "Left", 0), -5);
+    QFile file(m_path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QVERIFY(bytes.contains(CodePage::FromUnicode(QStringLiteral("search=椅子#13"))));
+    QCOMPARE(bytes.count("search="), 1);
+}
+
+void TestProfileFile::defaults_data()
+{
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<int>("value");
+    QTest::newRow("no file") << QByteArray() << 7;
+    QTest::newRow("no section") << QByteArray("[Other]\r\nPageNum=3\r\n") << 7;
+    QTest::newRow("no key") << QByteArray("[Param]\r\nsearch=a\r\n") << 7;
+    QTest::newRow("not a number") << QByteArray("[Param]\r\nPageNum=abc\r\n") << 7;
+    QTest::newRow("number") << QByteArray("[Param]\r\nPageNum = 500\r\n") << 500;
+    QTest::newRow("LF line ends") << QByteArray("[Param]\nPageNum=0\n") << 0;
+}
+
+void TestProfileFile::defaults()
+{
+    QFETCH(QByteArray, contents);
+    QFETCH(int, value);
+    if (!contents.isNull()) {
+        QFile file(m_path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(contents);
+    }
+    QCOMPARE(TProfileFile(m_path).ReadInteger("Param", "PageNum", 7), value);
+}
+
+void TestProfileFile::namesIgnoreLetterCase()
+{
+    TProfileFile ini(m_path);
+    QVERIFY(ini.WriteString("grid", "grid.Title", "0,1"));
+    QVERIFY(ini.WriteString("GRID", "GRID.title", "2,3"));
+    QCOMPARE(ini.ReadString("Grid", "grid.TITLE", ""), QStringLiteral("2,3"));
+}
+
+void TestProfileFile::readsAreCutAt2047Bytes_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("expected");
+    const QString ascii(3000, QLatin1Char('a'));
+    QTest::newRow("single bytes") << ascii << ascii.left(2047);
+    const QString chinese(1500, QChar(0x684C)); // 桌, two bytes each
+    QTest::newRow("never half a character") << chinese << chinese.left(1023);
+    QTest::newRow("short value whole") << QStringLiteral("办公桌") << QStringLiteral("办公桌");
+}
+
+void TestProfileFile::readsAreCutAt2047Bytes()
+{
+    QFETCH(QString, value);
+    QFETCH(QString, expected);
+    TProfileFile ini(m_path);
+    QVERIFY(ini.WriteString("Param", "search", value));
+    QCOMPARE(ini.ReadString("Param", "search", ""), expected);
+}
+
+void TestProfileFile::eraseSectionKeepsTheOthers()
+{
+    TProfileFile ini(m_path);
+    QVERIFY(ini.WriteString("Wnd", "Top", "140"));
+    QVERIFY(ini.WriteString("grid", "grid.title", "0,160"));
+    QVERIFY(ini.WriteString("Param", "PageNum", "3"));
+    QVERIFY(ini.EraseSection("grid"));
+    QCOMPARE(ini.ReadString("grid", "grid.title", "gone"), QStringLiteral("gone"));
+    QCOMPARE(ini.ReadInteger("Wnd", "Top", 0), 140);
+    QCOMPARE(ini.ReadInteger("Param", "PageNum", 0), 3);
+    QVERIFY(ini.EraseSection("absent"));
+}
+
+void TestProfileFile::unwritableFileFails()
+{
+    TProfileFile ini(m_dir.filePath("missing-folder/test.ini"));
+    QVERIFY(!ini.WriteString("Wnd", "Left", "1"));
+}
+
+QTEST_GUILESS_MAIN(TestProfileFile)
+#include "TestProfileFile.moc"
