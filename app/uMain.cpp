@@ -71,17 +71,8 @@ void TMainForm::closeEvent(QCloseEvent* event)
 
 void TMainForm::FormClose()
 {
+    m_closed = true;
     SaveSettings();
     m_dm->CloseDatabase();
 }
 
-void TMainForm::LoadSettings() { }
-
-void TMainForm::SaveSettings() { }
-
-void TMainForm::RzBitBtn1Click() { }
-
-void TMainForm::RzBitBtn2Click()
-{
-    StopFlag = true;
-}

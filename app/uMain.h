@@ -11,6 +11,7 @@ class QPushButton;
 class QTableView;
 class QTimer;
 class TDM;
+class TProfileFile;
 class TNumberEdit;
 
 // Parameters of the collection run; tests point them at a local server and shorten the waits.
@@ -53,6 +54,14 @@ public:
     qint32 PageFormat = -1; // -1 none found, 0 page-config block, 1 body block
 
     void InitAfterCreate();
+    void AddLog(const QString& message);
+    // Cuts the data block out of a page and records its framing in PageFormat.
+    QString ExtractPageJson(const QString& page);
+    // Stores the listings of a block; returns their number. A failure while storing sets error.
+    int StorePageJson(const QString& keyword, const QString& block, QString* error);
+    bool IsRunning() const { return m_running; }
+
+    static QString SearchUrl(const QString& host, const QString& keyword, int offset);
     void LoadSettings();
     void SaveSettings();
 
@@ -67,6 +76,9 @@ private slots:
     void RzBitBtn2Click();
 
 private:
+    bool CollectPages(const QString& keyword, int pageCount);
+    // Dispatches every pending event; false once the window has closed.
+    bool ProcessMessages();
     void FormCreate();
     void FormClose();
     void CreateControls();
@@ -79,12 +91,19 @@ private:
     void StartBlinking();
     void UpdateClock();
     void Blink();
+    void LoadGridLayout(const TProfileFile& ini);
+    bool SaveHistory(TProfileFile& ini);
+    bool SaveGridLayout(TProfileFile& ini);
+    // The name of the field a grid column shows.
+    QString ColumnField(int column) const;
 
     TDM* m_dm;
     TRunParams m_params;
     QTimer* m_clockTimer = nullptr;
     QTimer* m_blinkTimer = nullptr;
     bool m_blinkGreen = true;
+    bool m_running = false;
+    bool m_closed = false;
 };
 
 extern TMainForm* MainForm;

@@ -1,0 +1,147 @@
+// The collection run behind the collect and stop buttons, and its log.
+#include "app/uMain.h"
+
+#include "app/TPageData.h"
+#include "net/HttpGetString.h"
+#include "storage/uDataModule.h"
+#include "ui/TApplication.h"
+#include "ui/TNumberEdit.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QPlainTextEdit>
+#include <QThread>
+#include <QTime>
+
+namespace {
+// Clears a flag when the run ends, however it ends.
+class TRunGuard
+{
+public:
+    explicit TRunGuard(bool* flag)
+        : m_flag(flag)
+    {
+        *m_flag = true;
+    }
+    ~TRunGuard() { *m_flag = false; }
+    TRunGuard(const TRunGuard&) = delete;
+    TRunGuard& operator=(const TRunGuard&) = delete;
+
+private:
+    bool* m_flag;
+};
+} // namespace
+
+QString TMainForm::SearchUrl(const QString& host, const QString& keyword, int offset)
+{
+    QString url = QStringLiteral("http://") + host + QStringLiteral("/search?q=") + keyword;
+    if (offset > 0) {
+        url += QStringLiteral("&s=%1").arg(offset);
+    }
+    return url;
+}
+
+void TMainForm::AddLog(const QString& message)
+{
+    RzMemo2->appendPlainText(QTime::currentTime().toString(QStringLiteral("hh:mm:ss")) + QStringLiteral(":   ")
+                             + message);
+}
+
+bool TMainForm::ProcessMessages()
+{
+    QCoreApplication::processEvents();
+    return !m_closed;
+}
+
+void TMainForm::RzBitBtn1Click()
+{
+    if (m_running) {
+        return; // a press during a run is ignored
+    }
+    TRunGuard guard(&m_running);
+    QString error;
+    if (!m_dm->OpenGoodsQuery(&error)) {
+        TApplication::HandleError(error);
+        return;
+    }
+    StopFlag = false;
+    const int pageCount = edPageNum->ReadValue();
+    AddLog(QStringLiteral("=======开始采集======="));
+    const QString keyword = cbSearch->currentText();
+    if (!CollectPages(keyword, pageCount)) {
+        return; // storing failed: the error has been shown and the run ends without a closing line
+    }
+    AddLog(StopFlag ? QStringLiteral("=======中止采集=======") : QStringLiteral("=======完成采集======="));
+}
+
+bool TMainForm::CollectPages(const QString& keyword, int pageCount)
+{
+    int offset = 0;
+    for (int page = 1; page <= pageCount; ++page) {
+        AddLog(QStringLiteral("正在采集第%1页").arg(page));
+        QString text = HttpGetString(SearchUrl(m_params.Host, keyword, offset), m_params.TimeoutMs);
+        AddLog(QStringLiteral("完成网络提取"));
+        if (!ProcessMessages()) {
+            break;
+        }
+        text = ExtractPageJson(text);
+        if (!ProcessMessages()) {
+            break;
+        }
+        if (text.isEmpty()) {
+            AddLog(QStringLiteral("错误： ") + keyword);
+            break;
+        }
+        QString error;
+        const int count = StorePageJson(keyword, text, &error);
+        if (!error.isEmpty()) {
+            TApplication::HandleError(error);
+            return false;
+        }
+        if (!ProcessMessages()) {
+            break;
+        }
+        if (count <= 0) {
+            AddLog(QStringLiteral("没有数据保存"));
+            break;
+        }
+        AddLog(QStringLiteral("完成数据保存"));
+        AddLog(QString());
+        QThread::msleep(static_cast<unsigned long>(m_params.PauseMs));
+        if (!ProcessMessages() || StopFlag) {
+            break;
+        }
+        offset += count;
+    }
+    return true;
+}
+
+void TMainForm::RzBitBtn2Click()
+{
+    StopFlag = true;
+}
+
+QString TMainForm::ExtractPageJson(const QString& page)
+{
+    const TPageData::Block block = TPageData::Extract(page);
+    PageFormat = block.Framing;
+    return block.Text;
+}
+
+int TMainForm::StorePageJson(const QString& keyword, const QString& block, QString* error)
+{
+    rapidjson::Document document;
+    if (!TPageData::Parse(block, &document)) {
+        return 0;
+    }
+    const rapidjson::Value* listings = TPageData::ListingArray(document, PageFormat);
+    if (listings == nullptr) {
+        return 0;
+    }
+    const bool saved = PageFormat == TPageData::PageConfigFraming ? m_dm->SaveAuctionList(keyword, *listings, error)
+                                                                  : m_dm->SaveItemList(keyword, *listings, error);
+    if (!saved || !m_dm->ApplyGoodsRows(error)) {
+        return 0;
+    }
+    return static_cast<int>(listings->Size());
+}

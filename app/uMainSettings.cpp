@@ -1,0 +1,128 @@
+// The settings file: window bounds, page count, keyword history and the grid's column layout.
+#include "app/uMain.h"
+
+#include "platform/TProfileFile.h"
+#include "storage/uConst.h"
+#include "ui/TApplication.h"
+#include "ui/TNumberEdit.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QRegularExpression>
+#include <QTableView>
+
+namespace {
+const QString HistorySeparator = QStringLiteral("#13");
+const QString DefaultKeyword = QStringLiteral("办公桌");
+
+QString ColumnKey(const QString& field)
+{
+    return QStringLiteral("%1.%2").arg(QStringLiteral("grid"), field);
+}
+
+// "#13" stands for a line break; a break at the very end gives no empty item.
+QStringList DecodeHistory(const QString& value)
+{
+    QString text = value;
+    text.replace(HistorySeparator, QStringLiteral("\n"));
+    QStringList items = text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+    if (!items.isEmpty() && items.last().isEmpty()) {
+        items.removeLast();
+    }
+    return items;
+}
+
+QString EncodeHistory(const QStringList& items)
+{
+    QString value;
+    for (const QString& item : items) {
+        value += item + HistorySeparator;
+    }
+    return value;
+}
+
+// Reads an integer field of a comma-separated value; the fallback when it is missing or does not parse.
+int FieldOf(const QStringList& fields, int index, int fallback)
+{
+    bool ok = false;
+    const int value = index < fields.size() ? fields[index].trimmed().toInt(&ok) : 0;
+    return ok ? value : fallback;
+}
+} // namespace
+
+void TMainForm::LoadSettings()
+{
+    const TProfileFile ini(IniPath);
+    move(ini.ReadInteger("Wnd", "Left", x()), y());
+    move(x(), ini.ReadInteger("Wnd", "Top", y()));
+    resize(ini.ReadInteger("Wnd", "Width", width()), height());
+    resize(width(), ini.ReadInteger("Wnd", "Height", height()));
+    edPageNum->setValue(ini.ReadInteger("Param", "PageNum", 3));
+    cbSearch->clear();
+    cbSearch->addItems(DecodeHistory(ini.ReadString("Param", "search", DefaultKeyword)));
+    cbSearch->setCurrentIndex(0);
+    LoadGridLayout(ini);
+}
+
+void TMainForm::LoadGridLayout(const TProfileFile& ini)
+{
+    QHeaderView* header = grid->horizontalHeader();
+    const int count = header->count();
+    QList<int> columns; // logical indexes in their order before the layout is restored
+    QList<int> positions;
+    for (int visual = 0; visual < count; ++visual) {
+        const int logical = header->logicalIndex(visual);
+        const QStringList fields = ini.ReadString("grid", ColumnKey(ColumnField(logical)), QString()).split(',');
+        columns.append(logical);
+        positions.append(FieldOf(fields, 0, visual));
+        header->resizeSection(logical, FieldOf(fields, 1, header->sectionSize(logical)));
+    }
+    for (int p = 0; p < count; ++p) {
+        const qsizetype first = positions.indexOf(p);
+        if (first >= 0) {
+            header->moveSection(header->visualIndex(columns[first]), p);
+        }
+    }
+}
+
+void TMainForm::SaveSettings()
+{
+    TProfileFile ini(IniPath);
+    const bool written = ini.WriteInteger("Wnd", "Left", x()) && ini.WriteInteger("Wnd", "Top", y())
+        && ini.WriteInteger("Wnd", "Width", width()) && ini.WriteInteger("Wnd", "Height", height())
+        && ini.WriteInteger("Param", "PageNum", edPageNum->ReadValue()) && SaveHistory(ini) && SaveGridLayout(ini);
+    if (!written) {
+        TApplication::HandleError(QStringLiteral("Unable to write to %1").arg(IniPath));
+    }
+}
+
+bool TMainForm::SaveHistory(TProfileFile& ini)
+{
+    const QString current = cbSearch->currentText();
+    if (cbSearch->findText(current, Qt::MatchFixedString) < 0) {
+        cbSearch->insertItem(0, current);
+        cbSearch->setCurrentIndex(0);
+    }
+    QStringList items;
+    for (int i = 0; i < cbSearch->count(); ++i) {
+        items.append(cbSearch->itemText(i));
+    }
+    return ini.WriteString("Param", "search", EncodeHistory(items));
+}
+
+bool TMainForm::SaveGridLayout(TProfileFile& ini)
+{
+    if (!ini.EraseSection("grid")) {
+        return false;
+    }
+    const QHeaderView* header = grid->horizontalHeader();
+    for (int visual = 0; visual < header->count(); ++visual) {
+        const int logical = header->logicalIndex(visual);
+        const QString value = QStringLiteral("%1,%2,0,1,0,7,0,0,1").arg(visual).arg(header->sectionSize(logical));
+        if (!ini.WriteString("grid", ColumnKey(ColumnField(logical)), value)) {
+            return false;
+        }
+    }
+    const int rowHeight = grid->verticalHeader()->defaultSectionSize();
+    return ini.WriteString("grid", QStringLiteral("(Default)"), QStringLiteral("%1,1").arg(rowHeight));
+}

@@ -1,0 +1,56 @@
+#include "ui/uWebForm.h"
+
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QTimer>
+#include <QUrl>
+#include <QWebEngineView>
+
+namespace {
+TWebForm::OpenHook Hook = nullptr;
+}
+
+TWebForm::TWebForm(QWidget* parent)
+    : TBaseForm(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+{
+    setObjectName("WebForm");
+    setWindowTitle("WebForm");
+    // The browser engine starts with the first view, so it costs nothing until a page is opened.
+    WebBrowser1 = new QWebEngineView(this);
+    WebBrowser1->setObjectName("WebBrowser1");
+    WebBrowser1->setGeometry(rect());
+}
+
+void TWebForm::SetOpenHook(OpenHook hook)
+{
+    Hook = hook;
+}
+
+void TWebForm::ShowPage(const QString& address)
+{
+    setWindowTitle(QStringLiteral("打开"));
+    WebBrowser1->load(QUrl(address));
+    setWindowModality(Qt::ApplicationModal);
+    QEventLoop loop;
+    m_loop = &loop;
+    show();
+    if (Hook != nullptr) {
+        QTimer::singleShot(0, this, [this]() { Hook(this); });
+    }
+    loop.exec();
+    m_loop = nullptr;
+}
+
+void TWebForm::resizeEvent(QResizeEvent* event)
+{
+    TBaseForm::resizeEvent(event);
+    WebBrowser1->setGeometry(rect());
+}
+
+void TWebForm::closeEvent(QCloseEvent* event)
+{
+    if (m_loop != nullptr) {
+        m_loop->quit();
+    }
+    event->accept();
+}

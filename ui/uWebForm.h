@@ -1,0 +1,31 @@
+#pragma once
+
+#include "ui/uBase.h"
+
+class QEventLoop;
+class QWebEngineView;
+
+// A modal tool window that shows one web page.
+class TWebForm : public TBaseForm
+{
+    Q_OBJECT
+
+public:
+    explicit TWebForm(QWidget* parent = nullptr);
+
+    QWebEngineView* WebBrowser1 = nullptr;
+
+    // Navigates to the address, then shows the window modally; returns when the user has closed it.
+    void ShowPage(const QString& address);
+
+    // Tests watch every viewer that opens (e.g. to check it and close it); the hook runs once the window shows.
+    using OpenHook = void (*)(TWebForm* form);
+    static void SetOpenHook(OpenHook hook);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QEventLoop* m_loop = nullptr;
+};
