@@ -2,29 +2,44 @@
 
 #include "platform/CodePage.h"
 
-#include <array>
+#include <QList>
+
 #include <bitset>
 
 namespace {
 
 // Which characters of the Basic Multilingual Plane survive a trip through code page 936 unchanged. Built once
-// from the code page itself, so a page is converted in a single pass instead of being encoded and decoded.
+// from the code page itself, so a page is converted in a single pass instead of being encoded and decoded. All
+// characters go through the code page in one text, each followed by a line feed: the code page keeps the line
+// feed as the byte 0x0A, which never occurs inside a two-byte character, so the pieces line up again.
 class TRepertoire
 {
 public:
     TRepertoire()
     {
-        for (char32_t c = 0; c < 0x10000; ++c) {
-            if (c >= 0xD800 && c < 0xE000)
+        QString probe;
+        probe.reserve(2 * 0x10000);
+        for (char32_t c = 0x80; c < 0x10000; ++c) {
+            if (!IsSurrogate(c))
+                probe.append(QChar(char16_t(c))).append(u'\n');
+        }
+        const QString back = CodePage::ToUnicode(CodePage::FromUnicode(probe));
+        const QList<QStringView> pieces = QStringView(back).split(u'\n');
+        for (char32_t c = 0; c < 0x80; ++c)
+            m_held[c] = true;
+        qsizetype k = 0;
+        for (char32_t c = 0x80; c < 0x10000; ++c) {
+            if (IsSurrogate(c))
                 continue;
-            const QChar ch{char16_t(c)};
-            const QString back = CodePage::ToUnicode(CodePage::FromUnicode(QStringView(&ch, 1)));
-            m_held[c] = back.size() == 1 && back[0] == ch;
+            m_held[c] = k < pieces.size() && pieces[k].size() == 1 && pieces[k][0] == QChar(char16_t(c));
+            ++k;
         }
     }
     bool Holds(char16_t c) const { return m_held[c]; }
 
 private:
+    static bool IsSurrogate(char32_t c) { return c >= 0xD800 && c < 0xE000; }
+
     std::bitset<0x10000> m_held;
 };
 
