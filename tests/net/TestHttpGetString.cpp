@@ -229,8 +229,8 @@ void TestHttpGetString::waits_data()
     QTest::newRow("stall inside a sized body") << TResponseScript::Raw(page.left(page.size() - 5)).Stall() << QString();
     QTest::newRow("stall inside a close-delimited body")
         << TResponseScript::Raw(Head({}) + "hello").Stall() << QString();
-    // Ten pieces 100 ms apart take far longer than one wait, but no single wait runs out.
-    QTest::newRow("slow steady drip") << TResponseScript().Drip(page, int(page.size() / 10) + 1, 100)
+    // Twenty pieces 40 ms apart take far longer than one wait, but no single wait runs out.
+    QTest::newRow("slow steady drip") << TResponseScript().Drip(page, int(page.size() / 20) + 1, 40)
                                       << QString(Filler(40, 'p'));
 }
 
