@@ -122,6 +122,8 @@ void TestHttpGetString::responses_data()
     QTest::newRow("negative Content-Length") << Head("Content-Length: -4\r\n") + "abcd" << true << true << QByteArray();
     QTest::newRow("no status line") << QByteArray("<html>\n<body>x</body></html>") << false << true
                                     << QByteArray("<html>\r\n<body>x</body></html>");
+    QTest::newRow("no status line, first line longer than any header")
+        << "<html>" + Filler(100000, 'x') << false << true << "<html>" + Filler(100000, 'x');
     QTest::newRow("folded header") << Head("Transfer-Encoding:\r\n  chunked\r\n") + "2\r\nok\r\n0\r\n"
                                    << true << true << QByteArray("ok");
     QTest::newRow("header names in any case")
