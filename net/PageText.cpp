@@ -1,0 +1,117 @@
+#include "net/PageText.h"
+
+#include "platform/CodePage.h"
+
+#include <QList>
+
+#include <bitset>
+
+namespace {
+
+// Which characters of the Basic Multilingual Plane survive a trip through code page 936 unchanged. Built once
+// from the code page itself, so a page is converted in a single pass instead of being encoded and decoded. All
+// characters go through the code page in one text, each followed by a line feed: the code page keeps the line
+// feed as the byte 0x0A, which never occurs inside a two-byte character, so the pieces line up again.
+class TRepertoire
+{
+public:
+    TRepertoire()
+    {
+        QString probe;
+        probe.reserve(2 * 0x10000);
+        for (char32_t c = 0x80; c < 0x10000; ++c) {
+            if (!IsSurrogate(c))
+                probe.append(QChar(char16_t(c))).append(u'\n');
+        }
+        const QString back = CodePage::ToUnicode(CodePage::FromUnicode(probe));
+        const QList<QStringView> pieces = QStringView(back).split(u'\n');
+        for (char32_t c = 0; c < 0x80; ++c)
+            m_held[c] = true;
+        qsizetype k = 0;
+        for (char32_t c = 0x80; c < 0x10000; ++c) {
+            if (IsSurrogate(c))
+                continue;
+            m_held[c] = k < pieces.size() && pieces[k].size() == 1 && pieces[k][0] == QChar(char16_t(c));
+            ++k;
+        }
+    }
+    bool Holds(char16_t c) const { return m_held[c]; }
+
+private:
+    static bool IsSurrogate(char32_t c) { return c >= 0xD800 && c < 0xE000; }
+
+    std::bitset<0x10000> m_held;
+};
+
+const TRepertoire& Repertoire()
+{
+    static const TRepertoire repertoire;
+    return repertoire;
+}
+
+bool IsContinuation(uchar b)
+{
+    return (b & 0xC0) == 0x80;
+}
+
+// Decodes the sequence that starts at bytes[i] and advances i past it; returns a negative value when malformed.
+char32_t DecodeSequence(const uchar* bytes, qsizetype size, qsizetype& i)
+{
+    const uchar lead = bytes[i];
+    int length;
+    char32_t min;
+    char32_t cp;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2, min = 0x80, cp = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3, min = 0x800, cp = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4, min = 0x10000, cp = lead & 0x07;
+    } else {
+        return char32_t(-1);
+    }
+    if (size - i < length)
+        return char32_t(-1);
+    for (int k = 1; k < length; ++k) {
+        if (!IsContinuation(bytes[i + k]))
+            return char32_t(-1);
+        cp = (cp << 6) | (bytes[i + k] & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000))
+        return char32_t(-1);
+    i += length;
+    return cp;
+}
+
+} // namespace
+
+namespace PageText {
+
+bool InCodePage(char16_t c)
+{
+    return Repertoire().Holds(c);
+}
+
+std::optional<QString> FromUtf8(QByteArrayView utf8)
+{
+    const TRepertoire& repertoire = Repertoire();
+    const auto* bytes = reinterpret_cast<const uchar*>(utf8.data());
+    const qsizetype size = utf8.size();
+    QString text(size, Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    qsizetype n = 0;
+    for (qsizetype i = 0; i < size;) {
+        if (bytes[i] < 0x80) {
+            out[n++] = bytes[i++];
+            continue;
+        }
+        const char32_t cp = DecodeSequence(bytes, size, i);
+        if (cp == char32_t(-1))
+            return std::nullopt;
+        out[n++] = cp < 0x10000 && repertoire.Holds(char16_t(cp)) ? char16_t(cp) : u'?';
+    }
+    text.truncate(n);
+    return text;
+}
+
+} // namespace PageText

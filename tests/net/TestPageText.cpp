@@ -1,0 +1,79 @@
+#include "net/PageText.h"
+#include "platform/CodePage.h"
+
+#include <QTest>
+
+class TestPageText : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void fromUtf8_data();
+    void fromUtf8();
+    void keepsExactlyWhatTheCodePageHolds();
+};
+
+void TestPageText::fromUtf8_data()
+{
+    QTest::addColumn<QByteArray>("utf8");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("empty") << QByteArray() << true << QString();
+    QTest::newRow("one to three bytes") << QByteArray("a\xC3\xA9\xE5\xA5\xBD") << true << QString::fromUtf8("aé好");
+    QTest::newRow("control bytes and NUL")
+        << QByteArray("a\0\tb\x7F", 5) << true << QString::fromLatin1("a\0\tb\x7F", 5);
+    QTest::newRow("four bytes become one ?")
+        << QByteArray("\xF0\x9F\x98\x80|\xF4\x8F\xBF\xBF") << true << QStringLiteral("?|?");
+    QTest::newRow("Hangul is not in the code page") << QByteArray("\xED\x95\x9C") << true << QStringLiteral("?");
+    QTest::newRow("cut off two-byte") << QByteArray("ab\xC3") << false << QString();
+    QTest::newRow("cut off four-byte") << QByteArray("ab\xF0\x9F\x98") << false << QString();
+    QTest::newRow("missing continuation") << QByteArray("\xE5\x41\x42") << false << QString();
+    QTest::newRow("stray continuation") << QByteArray("a\x80z") << false << QString();
+    QTest::newRow("overlong two-byte") << QByteArray("\xC0\xAF") << false << QString();
+    QTest::newRow("overlong three-byte") << QByteArray("\xE0\x80\xAF") << false << QString();
+    QTest::newRow("surrogate") << QByteArray("\xED\xA0\x80") << false << QString();
+    QTest::newRow("beyond U+10FFFF") << QByteArray("\xF4\x90\x80\x80") << false << QString();
+    QTest::newRow("byte FF") << QByteArray("\xFF") << false << QString();
+}
+
+void TestPageText::fromUtf8()
+{
+    QFETCH(QByteArray, utf8);
+    QFETCH(bool, ok);
+    QFETCH(QString, text);
+
+    const std::optional<QString> result = PageText::FromUtf8(utf8);
+
+    QCOMPARE(result.has_value(), ok);
+    if (ok)
+        QCOMPARE(*result, text);
+}
+
+// Every character of the Basic Multilingual Plane that is kept must survive the code page unchanged, and every
+// character turned into "?" must be one the code page cannot hold.
+void TestPageText::keepsExactlyWhatTheCodePageHolds()
+{
+    QString all;
+    for (char32_t c = 1; c < 0x10000; ++c) {
+        if (c < 0xD800 || c >= 0xE000)
+            all.append(QChar(char16_t(c)));
+    }
+    const std::optional<QString> text = PageText::FromUtf8(all.toUtf8());
+    QVERIFY(text);
+    QCOMPARE(text->size(), all.size());
+
+    QString kept;
+    QString replaced;
+    for (qsizetype i = 0; i < all.size(); ++i)
+        (text->at(i) == all[i] ? kept : replaced).append(all[i]);
+    replaced.remove(u'?');
+
+    QVERIFY(kept.size() > 20000);
+    QCOMPARE(CodePage::ToUnicode(CodePage::FromUnicode(kept)), kept);
+    const QByteArray lacking = CodePage::FromUnicode(replaced);
+    QCOMPARE(lacking.count('?'), lacking.size());
+}
+
+QTEST_GUILESS_MAIN(TestPageText)
+#include "TestPageText.moc"
