@@ -206,6 +206,17 @@ int TRowSet::FieldIndex(const QString& name) const
     return -1;
 }
 
+void TRowSet::DefineFields(std::vector<TField> fields)
+{
+    Close();
+    for (const TField& field : fields) {
+        m_labels.insert(field.Name.toLower(), field.DisplayLabel);
+    }
+    m_fields = std::move(fields);
+    m_resetPending = true;
+    AnnounceReset();
+}
+
 void TRowSet::SetDisplayLabel(const QString& fieldName, const QString& label)
 {
     m_labels.insert(fieldName.toLower(), label);

@@ -42,6 +42,8 @@ public:
     const TField& Field(int index) const { return m_fields.at(static_cast<size_t>(index)); }
     // The index of a field by name, without regard to case; -1 when there is none.
     int FieldIndex(const QString& name) const;
+    // The fields a closed row set shows before its first open; their labels stay for later opens.
+    void DefineFields(std::vector<TField> fields);
     // The label a field of this name gets now and at every later open.
     void SetDisplayLabel(const QString& fieldName, const QString& label);
     void SetDisplayWidth(int index, int characters);
