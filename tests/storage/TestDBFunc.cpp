@@ -1,0 +1,7 @@
+#include <QTest>
+class TestDBFunc : public QObject
+{
+    Q_OBJECT
+};
+QTEST_GUILESS_MAIN(TestDBFunc)
+#include "TestDBFunc.moc"
