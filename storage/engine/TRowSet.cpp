@@ -3,6 +3,8 @@
 #include "storage/engine/TConnection.h"
 #include "storage/engine/TSqlite.h"
 
+#include <algorithm>
+
 namespace {
 const QVariant NullValue;
 
@@ -51,9 +53,11 @@ int BindValue(sqlite3_stmt* statement, int parameter, const QVariant& value)
     }
     switch (value.metaType().id()) {
     case QMetaType::QString: {
+        // A null text is still a text: only a null variant binds NULL.
+        static const char16_t Empty[] = u"";
         const QString* text = static_cast<const QString*>(value.constData());
-        return sqlite3_bind_text16(statement, parameter, text->utf16(), static_cast<int>(text->size() * 2),
-                                   SQLITE_STATIC);
+        const void* data = text->isNull() ? static_cast<const void*>(Empty) : text->utf16();
+        return sqlite3_bind_text16(statement, parameter, data, static_cast<int>(text->size() * 2), SQLITE_STATIC);
     }
     case QMetaType::Double:
     case QMetaType::Float:
@@ -133,7 +137,10 @@ bool TRowSet::Open(const QString& sql, QString* error)
         *error = QStringLiteral("Command text was not set for the command object.");
         return false;
     }
-    ReadFields(raw);
+    if (!ReadFields(raw, error)) {
+        AnnounceReset();
+        return false;
+    }
     int rc;
     while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
         ReadRow(raw);
@@ -151,15 +158,15 @@ bool TRowSet::Open(const QString& sql, QString* error)
     return true;
 }
 
-// Takes the fields of the statement, with the labels given for their names.
-void TRowSet::ReadFields(sqlite3_stmt* statement)
+// Takes the fields of the statement, in the order of the defined fields when there are any.
+bool TRowSet::ReadFields(sqlite3_stmt* statement, QString* error)
 {
     sqlite3* db = m_connection->Handle();
     const int count = sqlite3_column_count(statement);
-    std::vector<TField> fields(static_cast<size_t>(count));
+    std::vector<TField> columns(static_cast<size_t>(count));
     m_table.clear();
     for (int i = 0; i < count; ++i) {
-        TField& field = fields[static_cast<size_t>(i)];
+        TField& field = columns[static_cast<size_t>(i)];
         field.Name = QString::fromUtf8(sqlite3_column_name(statement, i));
         const QString declared = QString::fromUtf8(sqlite3_column_decltype(statement, i));
         field.DataType = IsCounter(db, statement, i) ? TField::Counter : TField::TypeOfDeclared(declared);
@@ -169,14 +176,33 @@ void TRowSet::ReadFields(sqlite3_stmt* statement)
         const QString table = QString::fromUtf8(sqlite3_column_table_name(statement, i));
         m_table = i == 0 || m_table == table ? table : QString();
     }
+    std::vector<TField> fields;
+    std::vector<int> sources;
+    for (int i = 0; m_definedNames.isEmpty() && i < count; ++i) {
+        fields.push_back(columns[static_cast<size_t>(i)]);
+        sources.push_back(i);
+    }
+    for (const QString& name : std::as_const(m_definedNames)) {
+        const auto found = std::find_if(columns.begin(), columns.end(), [&name](const TField& column) {
+            return column.Name.compare(name, Qt::CaseInsensitive) == 0;
+        });
+        if (found == columns.end()) {
+            *error = QStringLiteral("%1: field not found").arg(name);
+            return false;
+        }
+        fields.push_back(*found);
+        sources.push_back(static_cast<int>(found - columns.begin()));
+    }
     m_fields.swap(fields);
+    m_sourceColumns.swap(sources);
+    return true;
 }
 
 void TRowSet::ReadRow(sqlite3_stmt* statement)
 {
     const int count = FieldCount();
     for (int i = 0; i < count; ++i) {
-        m_values.push_back(ColumnValue(statement, i));
+        m_values.push_back(ColumnValue(statement, m_sourceColumns[static_cast<size_t>(i)]));
     }
     ++m_rowCount;
 }
@@ -209,8 +235,10 @@ int TRowSet::FieldIndex(const QString& name) const
 void TRowSet::DefineFields(std::vector<TField> fields)
 {
     Close();
+    m_definedNames.clear();
     for (const TField& field : fields) {
         m_labels.insert(field.Name.toLower(), field.DisplayLabel);
+        m_definedNames.append(field.Name);
     }
     m_fields = std::move(fields);
     m_resetPending = true;

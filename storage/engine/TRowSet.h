@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <vector>
@@ -42,7 +43,8 @@ public:
     const TField& Field(int index) const { return m_fields.at(static_cast<size_t>(index)); }
     // The index of a field by name, without regard to case; -1 when there is none.
     int FieldIndex(const QString& name) const;
-    // The fields a closed row set shows before its first open; their labels stay for later opens.
+    // The fields a closed row set shows before its first open. Later opens keep them, in this order
+    // and with their labels, and fail when the statement lacks one of them.
     void DefineFields(std::vector<TField> fields);
     // The label a field of this name gets now and at every later open.
     void SetDisplayLabel(const QString& fieldName, const QString& label);
@@ -82,7 +84,7 @@ signals:
     void FieldsChanged();
 
 private:
-    void ReadFields(sqlite3_stmt* statement);
+    bool ReadFields(sqlite3_stmt* statement, QString* error);
     void ReadRow(sqlite3_stmt* statement);
     sqlite3_stmt* InsertStatement(QString* error);
     bool InsertPending(sqlite3_stmt* insert, std::vector<qint64>* ids, QString* error);
@@ -97,6 +99,8 @@ private:
     QString m_table;
     bool m_open = false;
     std::vector<TField> m_fields;
+    QStringList m_definedNames; // the fields defined before the first open, in their order
+    std::vector<int> m_sourceColumns; // the statement's column of each field
     std::vector<QVariant> m_values; // row after row, FieldCount() values each
     int m_rowCount = 0;
     int m_appliedRows = 0;
