@@ -1,18 +1,370 @@
 #include "storage/uDataModule.h"
 
+#include "platform/CodePage.h"
+#include "platform/ProgramResources.h"
+#include "storage/TListingReader.h"
+#include "storage/engine/TConnection.h"
+#include "storage/engine/TRowSet.h"
+#include "storage/engine/TRowSetModel.h"
+#include "storage/uDBFunc.h"
+
+#include <QFileInfo>
+
+#include <array>
+#include <rapidjson/document.h>
+
 TDM* DM = nullptr;
 
-TDM::TDM() = default;
-TDM::~TDM() = default;
+const char* const TDM::GoodsQuerySql = "select * from goodslist where 1=2";
 
-bool TDM::OpenDatabase(const QString&, QString*)
+static void InitSchemaResource()
 {
+    // The script lives in a static library; its resource registers on first use.
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(schema);
+        return true;
+    }();
+    Q_UNUSED(registered);
+}
+
+namespace {
+const char* const InitialVersion = "1.0";
+const char* const CurrentVersion = "1.0.1";
+
+struct TGoodsFieldDef
+{
+    const char* name;
+    TField::Type type;
+    int size;
+    const char* label;
+};
+
+const std::array<TGoodsFieldDef, 16> GoodsFields = {{
+    {"id", TField::Counter, 0, ""},
+    {"goodstypeno", TField::Integer, 0, ""},
+    {"title", TField::Text, 100, "标题"},
+    {"pic_url", TField::Text, 255, "图片"},
+    {"detail_url", TField::Text, 255, "详细"},
+    {"view_price", TField::Float, 0, "价格"},
+    {"view_fee", TField::Float, 0, "运费"},
+    {"reserve_price", TField::Float, 0, "原价"},
+    {"item_loc", TField::Text, 45, "地点"},
+    {"user_id", TField::Text, 20, "淘宝号"},
+    {"nick", TField::Text, 45, "旺旺昵称"},
+    {"shopLink", TField::Text, 255, "店铺"},
+    {"comment_count", TField::Integer, 0, "评价数"},
+    {"nid", TField::Text, 20, ""},
+    {"pid", TField::Text, 20, ""},
+    {"keyname", TField::Text, 100, ""},
+}};
+
+std::vector<TField> GoodsFieldList()
+{
+    std::vector<TField> fields;
+    for (const TGoodsFieldDef& def : GoodsFields) {
+        TField field;
+        field.Name = QString::fromLatin1(def.name);
+        field.DataType = def.type;
+        field.Size = def.size;
+        field.ReadOnly = def.type == TField::Counter;
+        field.DisplayLabel = QString::fromUtf8(def.label);
+        field.DisplayWidth = 20;
+        fields.push_back(field);
+    }
+    return fields;
+}
+
+// Field indices of the columns that the store operations set.
+struct TGoodsColumns
+{
+    int keyname = -1;
+    int title = -1;
+    int pic_url = -1;
+    int detail_url = -1;
+    int view_price = -1;
+    int view_fee = -1;
+    int reserve_price = -1;
+    int item_loc = -1;
+    int nick = -1;
+    int shopLink = -1;
+    int user_id = -1;
+    int comment_count = -1;
+
+    bool Find(const TRowSet& rows, QString* error)
+    {
+        const std::array<std::pair<int*, const char*>, 12> wanted = {{{&keyname, "keyname"},
+                                                                      {&title, "title"},
+                                                                      {&pic_url, "pic_url"},
+                                                                      {&detail_url, "detail_url"},
+                                                                      {&view_price, "view_price"},
+                                                                      {&view_fee, "view_fee"},
+                                                                      {&reserve_price, "reserve_price"},
+                                                                      {&item_loc, "item_loc"},
+                                                                      {&nick, "nick"},
+                                                                      {&shopLink, "shopLink"},
+                                                                      {&user_id, "user_id"},
+                                                                      {&comment_count, "comment_count"}}};
+        for (const auto& [index, name] : wanted) {
+            *index = rows.FieldIndex(QString::fromLatin1(name));
+            if (*index < 0) {
+                *error = QStringLiteral("%1: field not found").arg(QString::fromLatin1(name));
+                return false;
+            }
+        }
+        return true;
+    }
+};
+
+// Suspends the display links for the life of the guard, on every path out.
+class TControlsSuspended
+{
+public:
+    explicit TControlsSuspended(TRowSet* rows)
+        : m_rows(rows)
+    {
+        m_rows->DisableControls();
+    }
+    ~TControlsSuspended() { m_rows->EnableControls(); }
+    TControlsSuspended(const TControlsSuspended&) = delete;
+    TControlsSuspended& operator=(const TControlsSuspended&) = delete;
+
+private:
+    TRowSet* m_rows;
+};
+
+void MapAuction(TRowSet& rows, const TGoodsColumns& c, const QString& keyword, const rapidjson::Value& listing)
+{
+    using R = TListingReader;
+    rows.SetValue(c.keyname, keyword);
+    rows.SetValue(c.title, R::Text(listing, "raw_title"));
+    rows.SetValue(c.pic_url, R::Text(listing, "pic_url"));
+    rows.SetValue(c.detail_url, R::Text(listing, "detail_url"));
+    rows.SetValue(c.view_price, R::Price(listing, "view_price"));
+    rows.SetValue(c.view_fee, R::Amount(listing, "view_fee"));
+    rows.SetValue(c.reserve_price, R::Price(listing, "reserve_price"));
+    rows.SetValue(c.item_loc, R::Text(listing, "item_loc"));
+    rows.SetValue(c.nick, R::Text(listing, "nick"));
+    rows.SetValue(c.shopLink, R::Text(listing, "shopLink"));
+    rows.SetValue(c.user_id, R::Text(listing, "user_id"));
+    rows.SetValue(c.comment_count, static_cast<qlonglong>(R::Integer(listing, "comment_count")));
+}
+
+const rapidjson::Value* TagInfo(const rapidjson::Value& listing)
+{
+    if (!listing.IsObject()) {
+        return nullptr;
+    }
+    const auto it = listing.FindMember("tag_info");
+    return it != listing.MemberEnd() ? &it->value : nullptr;
+}
+
+void MapItem(TRowSet& rows, const TGoodsColumns& c, const QString& keyword, const rapidjson::Value& listing)
+{
+    using R = TListingReader;
+    const QVariant price = R::Price(listing, "price");
+    const rapidjson::Value* tags = TagInfo(listing);
+    rows.SetValue(c.keyname, keyword);
+    rows.SetValue(c.title, R::Text(listing, "title"));
+    rows.SetValue(c.pic_url, R::Text(listing, "pic_url"));
+    rows.SetValue(c.detail_url, QString(QLatin1String("")));
+    rows.SetValue(c.view_price, price);
+    rows.SetValue(c.view_fee, R::Amount(listing, "view_fee"));
+    rows.SetValue(c.reserve_price, price);
+    rows.SetValue(c.item_loc, tags != nullptr ? TDM::JoinTags(*tags) : QString(QLatin1String("")));
+    rows.SetValue(c.nick, QString(QLatin1String("")));
+    rows.SetValue(c.shopLink, R::Text(listing, "url"));
+    rows.SetValue(c.user_id, QString(QLatin1String("")));
+    rows.SetValue(c.comment_count, static_cast<qlonglong>(R::Integer(listing, "comment_count")));
+}
+
+// Drops blanks and control characters at both ends.
+QString TrimControls(const QString& text)
+{
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text.at(first).unicode() <= ' ') {
+        ++first;
+    }
+    while (last > first && text.at(last - 1).unicode() <= ' ') {
+        --last;
+    }
+    return text.mid(first, last - first);
+}
+
+// Lines split at CR LF, a lone CR or a lone LF.
+QStringList SplitLines(const QString& text)
+{
+    QStringList lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            lines.append(text.mid(start, i - start));
+            if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n')) {
+                ++i;
+            }
+            start = i + 1;
+        }
+    }
+    if (start < text.size()) {
+        lines.append(text.mid(start));
+    }
+    return lines;
+}
+} // namespace
+
+TDM::TDM()
+    : m_conn(std::make_unique<TConnection>())
+    , m_qrGoodsList(std::make_unique<TRowSet>())
+{
+    m_qrGoodsList->SetConnection(m_conn.get());
+    m_qrGoodsList->DefineFields(GoodsFieldList());
+    m_dsGoodsList = std::make_unique<TRowSetModel>(m_qrGoodsList.get());
+}
+
+TDM::~TDM()
+{
+    CloseDatabase();
+}
+
+QAbstractItemModel* TDM::dsGoodsList() const
+{
+    return m_dsGoodsList.get();
+}
+
+bool TDM::OpenDatabase(const QString& path, QString* error)
+{
+    FDBFunc = std::make_unique<TDBFunc>();
+    FDBFunc->BindConnection(&m_conn);
+    const QString initial = QString::fromLatin1(InitialVersion);
+    if (QFileInfo::exists(path)) {
+        if (!FDBFunc->OpenConnection(path, initial, error)) {
+            return false;
+        }
+        UpgradeSchema();
+        return true;
+    }
+    FDBFunc->CreateDatabase(path);
+    if (!FDBFunc->OpenConnection(path, initial, error)) {
+        return false;
+    }
+    CreateSchema();
     return true;
 }
 
-bool TDM::OpenGoodsQuery(QString*)
+bool TDM::OpenGoodsQuery(QString* error)
 {
+    if (FDBFunc == nullptr) {
+        *error = QStringLiteral("Operation is not allowed when the object is closed.");
+        return false;
+    }
+    return FDBFunc->OpenQuery(m_qrGoodsList.get(), QString::fromLatin1(GoodsQuerySql), error);
+}
+
+void TDM::CloseDatabase()
+{
+    if (FDBFunc != nullptr) {
+        FDBFunc->CloseConnection();
+    }
+    m_conn->Close();
+    FDBFunc.reset();
+}
+
+QStringList TDM::LoadSqlScript(const QString& name, const QString& type)
+{
+    InitSchemaResource();
+    QByteArray bytes;
+    QStringList statements;
+    if (!ProgramResources::Find(name, type, &bytes)) {
+        return statements;
+    }
+    QString current;
+    for (const QString& line : SplitLines(CodePage::ToUnicode(bytes))) {
+        current += line;
+        if (line.contains(QLatin1Char(';'))) {
+            statements.append(current);
+            current.clear();
+        }
+    }
+    return statements;
+}
+
+void TDM::CreateSchema()
+{
+    const QStringList statements = LoadSqlScript(QStringLiteral("data"), QStringLiteral("sql"));
+    for (const QString& statement : statements) {
+        const QString sql = TrimControls(statement);
+        if (!sql.isEmpty()) {
+            FDBFunc->ExecuteSql(sql);
+        }
+    }
+    FDBFunc->WriteVersion(QString::fromLatin1(CurrentVersion));
+}
+
+void TDM::UpgradeSchema()
+{
+    if (!FDBFunc->VersionBelow(QString::fromLatin1(CurrentVersion)) || FDBFunc->Version() != QLatin1String("1.0")) {
+        return;
+    }
+    FDBFunc->CreateTableIfAbsent(QStringLiteral("bb"), QStringLiteral("create table bb(bb int)"));
+    FDBFunc->AddFieldIfAbsent(QStringLiteral("aa"), QStringLiteral("bb"), QStringLiteral("alter table aa add bb int"));
+    FDBFunc->DropFieldIfPresent(QStringLiteral("aa"), QStringLiteral("aa"), QStringLiteral("alter table aa drop aa"));
+    FDBFunc->WriteVersion(QString::fromLatin1(CurrentVersion));
+}
+
+template <typename TMapRow>
+bool TDM::SaveList(const QString& keyword, const rapidjson::Value& listings, TMapRow mapRow, QString* error)
+{
+    TRowSet& rows = *m_qrGoodsList;
+    TGoodsColumns columns;
+    if (!rows.IsOpen()) {
+        *error = QStringLiteral("Operation is not allowed when the object is closed.");
+        return false;
+    }
+    if (!listings.IsArray()) {
+        *error = QStringLiteral("The listings are not an array.");
+        return false;
+    }
+    if (!columns.Find(rows, error)) {
+        return false;
+    }
+    TControlsSuspended suspended(&rows);
+    rows.Reserve(static_cast<int>(listings.Size()));
+    for (const rapidjson::Value& listing : listings.GetArray()) {
+        if (!rows.Append(error)) {
+            return false;
+        }
+        mapRow(rows, columns, keyword, listing);
+        rows.Post();
+    }
     return true;
 }
 
-void TDM::CloseDatabase() { }
+bool TDM::SaveAuctionList(const QString& keyword, const rapidjson::Value& listings, QString* error)
+{
+    return SaveList(keyword, listings, MapAuction, error);
+}
+
+bool TDM::SaveItemList(const QString& keyword, const rapidjson::Value& listings, QString* error)
+{
+    return SaveList(keyword, listings, MapItem, error);
+}
+
+QString TDM::JoinTags(const rapidjson::Value& tags)
+{
+    if (!tags.IsArray()) {
+        return QString(QLatin1String(""));
+    }
+    QString joined(QLatin1String(""));
+    for (const rapidjson::Value& tag : tags.GetArray()) {
+        joined += TListingReader::Text(tag, "tag");
+        joined += QLatin1Char(' ');
+    }
+    // Characters the program's code page lacks become its default character.
+    return CodePage::ToUnicode(CodePage::FromUnicode(joined));
+}
+
+bool TDM::ApplyGoodsRows(QString* error)
+{
+    return m_qrGoodsList->ApplyUpdates(error);
+}

@@ -1,19 +1,67 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
-// The data module: the database connection and the goods query.
+#include <memory>
+#include <rapidjson/fwd.h>
+
+class QAbstractItemModel;
+class TConnection;
+class TDBFunc;
+class TRowSet;
+class TRowSetModel;
+
+// The data module: the database connection, the goods query and the table model the grid shows.
+// It creates the database file with its schema, upgrades older files, and stores the listings of
+// search result pages as rows of the goods query and of the table goodslist.
 class TDM
 {
 public:
     TDM();
     ~TDM();
 
-    // Opens the database file, creating and upgrading it as needed.
+    // Opens the database file, creating and upgrading it as needed. False with the provider's message
+    // when the file cannot be opened (wrong password, damaged file, no database).
     bool OpenDatabase(const QString& path, QString* error);
-    // Opens the goods query empty.
+    // Reopens the goods query empty, dropping every row it held.
     bool OpenGoodsQuery(QString* error);
     void CloseDatabase();
+
+    // The statements of the script resource: lines joined until a line that holds a ";".
+    static QStringList LoadSqlScript(const QString& name, const QString& type);
+    void CreateSchema();
+    void UpgradeSchema();
+
+    // Append one row per listing of the array, in order, tagged with the keyword: SaveAuctionList for
+    // the page-config framing, SaveItemList for the body framing. False with a message when the goods
+    // query is not open or the listings are no array; the rows posted before stay.
+    bool SaveAuctionList(const QString& keyword, const rapidjson::Value& listings, QString* error);
+    bool SaveItemList(const QString& keyword, const rapidjson::Value& listings, QString* error);
+    // The "tag" of every element followed by one blank, in the program's code page.
+    static QString JoinTags(const rapidjson::Value& tags);
+    // Writes the rows not yet in the file in one transaction; on failure nothing is written and the
+    // rows stay pending.
+    bool ApplyGoodsRows(QString* error);
+
+    TConnection* conn() const { return m_conn.get(); }
+    TRowSet* qrGoodsList() const { return m_qrGoodsList.get(); }
+    // The model the grid binds to: the goods query's visible fields as columns.
+    QAbstractItemModel* dsGoodsList() const;
+    TRowSetModel* GoodsModel() const { return m_dsGoodsList.get(); }
+    // The database layer, from OpenDatabase to CloseDatabase; null otherwise.
+    TDBFunc* DBFunc() const { return FDBFunc.get(); }
+
+    static const char* const GoodsQuerySql;
+
+private:
+    template <typename TMapRow>
+    bool SaveList(const QString& keyword, const rapidjson::Value& listings, TMapRow mapRow, QString* error);
+
+    std::unique_ptr<TConnection> m_conn;
+    std::unique_ptr<TRowSet> m_qrGoodsList;
+    std::unique_ptr<TRowSetModel> m_dsGoodsList;
+    std::unique_ptr<TDBFunc> FDBFunc;
 };
 
 extern TDM* DM;

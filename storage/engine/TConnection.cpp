@@ -1,0 +1,220 @@
+#include "storage/engine/TConnection.h"
+
+#include "storage/engine/TConnectionString.h"
+#include "storage/engine/TJetDialect.h"
+#include "storage/engine/TSqlite.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+const char* const ProviderKey = "Provider";
+const char* const DataSourceKey = "Data Source";
+const char* const PasswordKey = "Jet OLEDB:Database Password";
+const char* const JetProvider = "Microsoft.Jet.OLEDB.4.0";
+
+struct TTarget
+{
+    QString path;
+    QByteArray key;
+};
+
+bool ParseTarget(const QString& connectionString, TTarget* target, QString* error)
+{
+    TConnectionString parsed;
+    if (!parsed.Parse(connectionString, error)) {
+        return false;
+    }
+    if (parsed.Value(QLatin1String(ProviderKey)).compare(QLatin1String(JetProvider), Qt::CaseInsensitive) != 0) {
+        *error = QStringLiteral("Provider cannot be found. It may not be properly installed.");
+        return false;
+    }
+    target->path = parsed.Value(QLatin1String(DataSourceKey));
+    target->key = parsed.Value(QLatin1String(PasswordKey)).toUtf8();
+    if (target->path.isEmpty()) {
+        *error = QStringLiteral("No data source was given.");
+        return false;
+    }
+    return true;
+}
+
+bool Run(sqlite3* db, const char* sql, QString* error)
+{
+    if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) {
+        *error = SqliteMessage(db);
+        return false;
+    }
+    return true;
+}
+
+// Opens the file with its key; the first read checks the key, so a wrong one fails here.
+TSqliteHandle OpenKeyed(const TTarget& target, QString* error)
+{
+    sqlite3* raw = nullptr;
+    const QByteArray path = QFile::encodeName(target.path);
+    const int rc = sqlite3_open_v2(path.constData(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    TSqliteHandle db(raw);
+    if (rc != SQLITE_OK) {
+        *error = SqliteMessage(raw);
+        return nullptr;
+    }
+    sqlite3_extended_result_codes(raw, 0);
+    // The cipher library logs failed page checks to stderr unless told not to.
+    sqlite3_exec(raw, "PRAGMA cipher_log_source = NONE", nullptr, nullptr, nullptr);
+    if (sqlite3_key(raw, target.key.constData(), static_cast<int>(target.key.size())) != SQLITE_OK) {
+        *error = SqliteMessage(raw);
+        return nullptr;
+    }
+    sqlite3_busy_timeout(raw, TConnection::BusyTimeoutMs);
+    if (!Run(raw, "SELECT count(*) FROM sqlite_master", error)) {
+        return nullptr;
+    }
+    return db;
+}
+
+// One durable write per commit: a write-ahead log with a full sync at each commit.
+bool Configure(sqlite3* db, QString* error)
+{
+    return Run(db, "PRAGMA journal_mode = WAL", error) && Run(db, "PRAGMA synchronous = FULL", error);
+}
+
+bool ReadNames(sqlite3* db, const char* sql, const QString& argument, QStringList* names, QString* error)
+{
+    names->clear();
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &raw, nullptr) != SQLITE_OK) {
+        *error = SqliteMessage(db);
+        return false;
+    }
+    TStatementHandle statement(raw);
+    if (!argument.isNull()) {
+        sqlite3_bind_text16(raw, 1, argument.utf16(), static_cast<int>(argument.size() * 2), SQLITE_TRANSIENT);
+    }
+    int rc;
+    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+        names->append(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(raw, 0))));
+    }
+    if (rc != SQLITE_DONE) {
+        *error = SqliteMessage(db);
+        return false;
+    }
+    return true;
+}
+
+QString NotOpen()
+{
+    return QStringLiteral("Operation is not allowed when the object is closed.");
+}
+} // namespace
+
+TConnection::TConnection(QObject* parent)
+    : QObject(parent)
+{
+}
+
+TConnection::~TConnection()
+{
+    Close();
+}
+
+bool TConnection::CreateDatabase(const QString& connectionString, QString* error)
+{
+    TTarget target;
+    if (!ParseTarget(connectionString, &target, error)) {
+        return false;
+    }
+    // The exclusive create refuses an existing file, also one that appears meanwhile.
+    QFile file(target.path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        *error = QStringLiteral("Database already exists or cannot be created: %1").arg(file.errorString());
+        return false;
+    }
+    file.close();
+    TSqliteHandle db = OpenKeyed(target, error);
+    // Writing the header makes the file an encrypted database of its own right away.
+    const bool ok = db != nullptr && Run(db.get(), "PRAGMA user_version = 1", error)
+        && Run(db.get(), "PRAGMA user_version = 0", error) && Configure(db.get(), error);
+    db.reset();
+    if (!ok) {
+        QFile::remove(target.path);
+    }
+    return ok;
+}
+
+bool TConnection::Open(const QString& connectionString, QString* error)
+{
+    Close();
+    TTarget target;
+    if (!ParseTarget(connectionString, &target, error)) {
+        return false;
+    }
+    if (!QFileInfo(target.path).isFile()) {
+        *error = QStringLiteral("Could not find file '%1'.").arg(target.path);
+        return false;
+    }
+    TSqliteHandle db = OpenKeyed(target, error);
+    if (db == nullptr || !Configure(db.get(), error)) {
+        return false;
+    }
+    m_db = std::move(db);
+    return true;
+}
+
+void TConnection::Close()
+{
+    if (m_db != nullptr) {
+        emit AboutToClose();
+        m_db.reset();
+    }
+}
+
+bool TConnection::Execute(const QString& sql, QString* error)
+{
+    if (m_db == nullptr) {
+        *error = NotOpen();
+        return false;
+    }
+    const QByteArray text = TJetDialect::Translate(sql).toUtf8();
+    const char* tail = text.constData();
+    const char* end = tail + text.size();
+    while (tail < end) {
+        sqlite3_stmt* raw = nullptr;
+        if (sqlite3_prepare_v2(m_db.get(), tail, static_cast<int>(end - tail), &raw, &tail) != SQLITE_OK) {
+            *error = SqliteMessage(m_db.get());
+            return false;
+        }
+        TStatementHandle statement(raw);
+        if (raw == nullptr) {
+            continue; // only blanks or comments were left
+        }
+        int rc;
+        while ((rc = sqlite3_step(raw)) == SQLITE_ROW) { }
+        if (rc != SQLITE_DONE) {
+            *error = SqliteMessage(m_db.get());
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TConnection::Tables(QStringList* names, QString* error) const
+{
+    if (m_db == nullptr) {
+        *error = NotOpen();
+        return false;
+    }
+    return ReadNames(
+        m_db.get(),
+        "SELECT name FROM sqlite_master WHERE type IN ('table', 'view') AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
+        "ORDER BY rowid",
+        QString(), names, error);
+}
+
+bool TConnection::Columns(const QString& table, QStringList* names, QString* error) const
+{
+    if (m_db == nullptr) {
+        *error = NotOpen();
+        return false;
+    }
+    return ReadNames(m_db.get(), "SELECT name FROM pragma_table_info(?1) ORDER BY cid", table, names, error);
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "storage/engine/TSqliteHandles.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+// A connection to a password-protected database file, opened from a connection string with the keys
+// "Provider", "Data Source" and "Jet OLEDB:Database Password". Statements are in the Jet dialect
+// (see TJetDialect); failures are returned with the provider's message.
+class TConnection : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int BusyTimeoutMs = 8000;
+
+    explicit TConnection(QObject* parent = nullptr);
+    ~TConnection() override;
+
+    // Creates a new, empty database file protected by the connection string's password.
+    // Fails when a file exists at the path; nothing is left behind on failure.
+    static bool CreateDatabase(const QString& connectionString, QString* error);
+
+    // Closes any open connection and opens the file of the connection string. A wrong password,
+    // a damaged file or a file that is no database fail here, not at the first statement.
+    bool Open(const QString& connectionString, QString* error);
+    void Close();
+    bool IsOpen() const { return m_db != nullptr; }
+
+    // Runs a statement (or several, separated by ";") that returns no rows.
+    bool Execute(const QString& sql, QString* error);
+
+    // Names of the user tables and views, in the order of their creation.
+    bool Tables(QStringList* names, QString* error) const;
+    // Column names of a table or view, in their order; empty for an unknown table.
+    bool Columns(const QString& table, QStringList* names, QString* error) const;
+
+    // The raw handle for the engine's own classes; null while closed.
+    sqlite3* Handle() const { return m_db.get(); }
+
+signals:
+    // Sent before the connection closes, while statements on it can still be finalised.
+    void AboutToClose();
+
+private:
+    TSqliteHandle m_db;
+};

@@ -1,0 +1,276 @@
+#include "platform/ProgramResources.h"
+#include "storage/engine/TConnection.h"
+#include "storage/engine/TRowSet.h"
+#include "storage/engine/TRowSetModel.h"
+#include "storage/uDBFunc.h"
+#include "storage/uDataModule.h"
+#include "tests/TestPaths.h"
+#include "tests/storage/TWarningRecorder.h"
+
+#include <QAbstractItemModelTester>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+QByteArray FileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList Tables(TDM& dm)
+{
+    QStringList tables;
+    QString error;
+    dm.conn()->Tables(&tables, &error);
+    return tables;
+}
+
+QVariant Scalar(TDM& dm, const QString& sql)
+{
+    QString error;
+    std::unique_ptr<TRowSet> query = dm.DBFunc()->CreateQuery(sql, &error);
+    return query != nullptr && query->RowCount() > 0 ? query->Value(0, 0) : QVariant(error);
+}
+
+bool RunOnFile(const QString& path, const QStringList& statements)
+{
+    TConnection connection;
+    QString error;
+    if (!connection.Open(TDBFunc::ConnectionString(path, TDBFunc::Password()), &error)) {
+        qWarning() << error;
+        return false;
+    }
+    for (const QString& sql : statements) {
+        if (!connection.Execute(sql, &error)) {
+            qWarning() << sql << error;
+            return false;
+        }
+    }
+    return true;
+}
+} // namespace
+
+class TestDataModule : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void scriptResourceIsByteExact();
+    void scriptSplitsAtSemicolons();
+    void newFileGetsSchema();
+    void startCases_data();
+    void startCases();
+    void unreadableFileFailsOpen();
+    void goodsQueryFieldsAndHeaders();
+    void openGoodsQueryEmptiesRows();
+    void goodsQueryNeedsOpenDatabase();
+
+private:
+    void CreateFile();
+
+    std::unique_ptr<TWarningRecorder> m_warnings;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_path;
+};
+
+void TestDataModule::init()
+{
+    m_warnings = std::make_unique<TWarningRecorder>();
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_path = m_dir->filePath(QStringLiteral("gleanbox.db"));
+}
+
+void TestDataModule::cleanup()
+{
+    QVERIFY2(m_warnings->Texts.isEmpty(), qPrintable(m_warnings->Texts.join('\n')));
+    m_warnings.reset();
+}
+
+void TestDataModule::CreateFile()
+{
+    TDM dm;
+    QString error;
+    QVERIFY2(dm.OpenDatabase(m_path, &error), qPrintable(error));
+    dm.CloseDatabase();
+}
+
+void TestDataModule::scriptResourceIsByteExact()
+{
+    TDM::LoadSqlScript(QStringLiteral("data"), QStringLiteral("sql")); // registers the resource
+    QByteArray bytes;
+    QVERIFY(ProgramResources::Find(QStringLiteral("dAtA"), QStringLiteral("Sql"), &bytes));
+    QCOMPARE(bytes.size(), 922);
+    QCOMPARE(bytes.count("\r\n"), 21);
+    QCOMPARE(bytes.count('\n'), 21);
+    QVERIFY(bytes.endsWith(");"));
+    QCOMPARE(bytes, FileBytes(QStringLiteral(MERCATIX_SOURCE_DIR "/storage/schema.sql")));
+    QVERIFY(!ProgramResources::Find(QStringLiteral("data"), QStringLiteral("txt"), &bytes));
+    QVERIFY(!ProgramResources::Find(QStringLiteral("other"), QStringLiteral("sql"), &bytes));
+}
+
+void TestDataModule::scriptSplitsAtSemicolons()
+{
+    const QStringList statements = TDM::LoadSqlScript(QStringLiteral("DATA"), QStringLiteral("SQL"));
+    QCOMPARE(statements.size(), 2);
+    QVERIFY(statements.at(0).startsWith(QStringLiteral(
+        "CREATE TABLE `goodslist` (   id COUNTER CONSTRAINT PK_goodslistLevel26 PRIMARY KEY,  `keyname`")));
+    QVERIFY(statements.at(0).endsWith(QStringLiteral("DEFAULT NULL,  `pid` varchar(20) DEFAULT NULL);")));
+    QCOMPARE(statements.at(1),
+             QStringLiteral("create table dSysCfg(ID COUNTER CONSTRAINT PK_dSysCfgLevel26 PRIMARY KEY,    \tGroupKey "
+                            "varchar(50),  GroupCode varchar(250),  GroupValue varchar(50), Status integer,  \tItemKey "
+                            "varchar(30), ItemCode varchar(30), ItemValue varchar(50), ItemText memo );"));
+    QCOMPARE(statements.join(QString()).size(), 922 - 21 * 2);
+    QVERIFY(TDM::LoadSqlScript(QStringLiteral("missing"), QStringLiteral("sql")).isEmpty());
+}
+
+void TestDataModule::newFileGetsSchema()
+{
+    TDM dm;
+    QString error;
+    QVERIFY2(dm.OpenDatabase(m_path, &error), qPrintable(error));
+    QCOMPARE(Tables(dm), (QStringList{"userver", "goodslist", "dSysCfg"}));
+    QCOMPARE(dm.DBFunc()->Version(), QStringLiteral("1.0.1"));
+    QCOMPARE(Scalar(dm, QStringLiteral("select verno from userver")).toString(), QStringLiteral("1.0.1"));
+    QCOMPARE(Scalar(dm, QStringLiteral("select count(*) from userver")).toInt(), 1);
+    QVERIFY(dm.DBFunc()->ExecuteSql(QStringLiteral("insert into goodslist(title) values('a')")));
+    QVERIFY(dm.DBFunc()->ExecuteSql(QStringLiteral("insert into goodslist(title) values('b')")));
+    QCOMPARE(Scalar(dm, QStringLiteral("select max(id) from goodslist")).toInt(), 2);
+    QVERIFY(dm.DBFunc()->ExecuteSql(QStringLiteral("insert into dSysCfg(ItemText) values('t')")));
+    QCOMPARE(Scalar(dm, QStringLiteral("select ID from dSysCfg")).toInt(), 1);
+    dm.CloseDatabase();
+    const QByteArray bytes = FileBytes(m_path);
+    QVERIFY(!bytes.startsWith("SQLite format 3"));
+    QVERIFY(!bytes.contains("goodslist"));
+}
+
+void TestDataModule::startCases_data()
+{
+    QTest::addColumn<QStringList>("setup");
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<bool>("hasBb");
+    QTest::addColumn<bool>("fileUnchanged");
+    QTest::addColumn<bool>("goodsQueryOpens");
+    QTest::newRow("at 1.0.1") << QStringList() << "1.0.1" << false << true << true;
+    QTest::newRow("at 1.0") << QStringList{"update userver set verno='1.0'"} << "1.0.1" << true << false << true;
+    QTest::newRow("no userver, no goodslist")
+        << QStringList{"drop table userver", "drop table goodslist"} << "1.0.1" << true << false << false;
+    QTest::newRow("at 0.9") << QStringList{"update userver set verno='0.9'"} << "0.9" << false << true << true;
+    QTest::newRow("empty userver") << QStringList{"delete from userver"} << "" << false << true << true;
+    QTest::newRow("at 2.0") << QStringList{"update userver set verno='2.0'"} << "2.0" << false << true << true;
+}
+
+void TestDataModule::startCases()
+{
+    QFETCH(QStringList, setup);
+    QFETCH(QString, version);
+    QFETCH(bool, fileUnchanged);
+    CreateFile();
+    QVERIFY(RunOnFile(m_path, setup));
+    const QByteArray before = FileBytes(m_path);
+    for (int start = 1; start <= 2; ++start) {
+        TDM dm;
+        QString error;
+        QVERIFY2(dm.OpenDatabase(m_path, &error), qPrintable(error));
+        QCOMPARE(dm.DBFunc()->Version(), version);
+        QCOMPARE(Scalar(dm, QStringLiteral("select count(*) from userver")).toInt(), version.isEmpty() ? 0 : 1);
+        QTEST(Tables(dm).contains(QStringLiteral("bb")), "hasBb");
+        QTEST(dm.OpenGoodsQuery(&error), "goodsQueryOpens");
+        dm.CloseDatabase();
+        if (start == 1) {
+            QCOMPARE(FileBytes(m_path) == before, fileUnchanged);
+        }
+    }
+    // The second start found the file at its final state and ran nothing.
+    const QByteArray settled = FileBytes(m_path);
+    {
+        TDM dm;
+        QString error;
+        QVERIFY(dm.OpenDatabase(m_path, &error));
+    }
+    QCOMPARE(FileBytes(m_path), settled);
+}
+
+void TestDataModule::unreadableFileFailsOpen()
+{
+    QFile file(m_path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(4096, '\x13'));
+    file.close();
+    TDM dm;
+    QString error;
+    QVERIFY(!dm.OpenDatabase(m_path, &error));
+    QCOMPARE(error, QStringLiteral("file is not a database"));
+    QCOMPARE(FileBytes(m_path), QByteArray(4096, '\x13'));
+}
+
+void TestDataModule::goodsQueryFieldsAndHeaders()
+{
+    TDM dm;
+    QAbstractItemModelTester tester(dm.dsGoodsList(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QString error;
+    QVERIFY(dm.OpenDatabase(m_path, &error));
+    QVERIFY2(dm.OpenGoodsQuery(&error), qPrintable(error));
+    const QStringList titles{"id",   "goodstypeno", "标题",     "图片", "详细",   "价格", "运费", "原价",
+                             "地点", "淘宝号",      "旺旺昵称", "店铺", "评价数", "nid",  "pid",  "keyname"};
+    const QStringList names{
+        "id",       "goodstypeno", "title", "pic_url",  "detail_url",    "view_price", "view_fee", "reserve_price",
+        "item_loc", "user_id",     "nick",  "shopLink", "comment_count", "nid",        "pid",      "keyname"};
+    QAbstractItemModel* model = dm.dsGoodsList();
+    QCOMPARE(model->columnCount(), 16);
+    QCOMPARE(model->rowCount(), 0);
+    for (int column = 0; column < 16; ++column) {
+        QCOMPARE(model->headerData(column, Qt::Horizontal).toString(), titles.at(column));
+        QCOMPARE(model->headerData(column, Qt::Horizontal, TRowSetModel::FieldNameRole).toString(), names.at(column));
+        QCOMPARE(model->headerData(column, Qt::Horizontal, TRowSetModel::DisplayWidthRole).toInt(), 20);
+    }
+    const TRowSet& query = *dm.qrGoodsList();
+    QCOMPARE(query.Field(0).DataType, TField::Counter);
+    QCOMPARE(query.Field(2).Size, 100);
+    QCOMPARE(query.Field(8).Size, 45);
+    QCOMPARE(query.Field(5).DataType, TField::Float);
+    QCOMPARE(query.Field(12).DataType, TField::Integer);
+}
+
+void TestDataModule::openGoodsQueryEmptiesRows()
+{
+    TDM dm;
+    QAbstractItemModelTester tester(dm.dsGoodsList(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QString error;
+    QVERIFY(dm.OpenDatabase(m_path, &error));
+    QVERIFY(dm.OpenGoodsQuery(&error));
+    TRowSet& query = *dm.qrGoodsList();
+    for (int i = 0; i < 3; ++i) {
+        QVERIFY(query.Append(&error));
+        query.SetValue(query.FieldIndex(QStringLiteral("title")), QStringLiteral("t%1").arg(i));
+        query.Post();
+    }
+    QVERIFY(dm.ApplyGoodsRows(&error));
+    QVERIFY(query.Append(&error));
+    query.Post(); // one row never applied
+    QCOMPARE(dm.dsGoodsList()->rowCount(), 4);
+    QVERIFY(dm.OpenGoodsQuery(&error));
+    QCOMPARE(query.RowCount(), 0);
+    QCOMPARE(dm.dsGoodsList()->rowCount(), 0);
+    QCOMPARE(dm.dsGoodsList()->columnCount(), 16);
+    QCOMPARE(Scalar(dm, QStringLiteral("select count(*) from goodslist")).toInt(), 3);
+}
+
+void TestDataModule::goodsQueryNeedsOpenDatabase()
+{
+    TDM dm;
+    QString error;
+    QVERIFY(!dm.OpenGoodsQuery(&error));
+    QVERIFY(!error.isEmpty());
+    QVERIFY(dm.OpenDatabase(m_path, &error));
+    QVERIFY(dm.OpenGoodsQuery(&error));
+    dm.CloseDatabase();
+    QVERIFY(!dm.qrGoodsList()->IsOpen());
+    QVERIFY(!dm.OpenGoodsQuery(&error));
+}
+
+QTEST_GUILESS_MAIN(TestDataModule)
+#include "TestDataModule.moc"

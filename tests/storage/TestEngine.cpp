@@ -1,0 +1,374 @@
+#include "storage/engine/TConnection.h"
+#include "storage/engine/TConnectionString.h"
+#include "storage/engine/TJetDialect.h"
+#include "storage/engine/TRowSet.h"
+#include "storage/engine/TRowSetModel.h"
+
+#include <QAbstractItemModelTester>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+const QString Key = QStringLiteral("k\x01y");
+
+QString ConnectionString(const QString& path, const QString& password = Key)
+{
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1;Jet OLEDB:Database Password=%2;")
+        .arg(TConnectionString::Quote(path), password);
+}
+
+QByteArray FileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+} // namespace
+
+class TestEngine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void connectionString_data();
+    void connectionString();
+    void jetDialect_data();
+    void jetDialect();
+    void createdFileIsEncrypted();
+    void createRefusesExistingFile();
+    void openFailsWithProviderMessage_data();
+    void openFailsWithProviderMessage();
+    void rejectedStatementKeepsConnection();
+    void tablesAndColumns();
+    void rowSetFields();
+    void applyInsertsPendingRowsAndReadsIds();
+    void failedApplyWritesNothing();
+    void connectionCloseClosesRowSet();
+    void modelFollowsRowSet();
+
+private:
+    void OpenSample(TConnection* connection);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_path;
+};
+
+void TestEngine::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_path = m_dir->filePath(QStringLiteral("a;b.db"));
+}
+
+void TestEngine::OpenSample(TConnection* connection)
+{
+    QString error;
+    QVERIFY2(TConnection::CreateDatabase(ConnectionString(m_path), &error), qPrintable(error));
+    QVERIFY2(connection->Open(ConnectionString(m_path), &error), qPrintable(error));
+    QVERIFY2(connection->Execute(QStringLiteral("create table t(id COUNTER CONSTRAINT PK_t PRIMARY KEY, "
+                                                "name varchar(20), price float, n integer, note memo)"),
+                                 &error),
+             qPrintable(error));
+}
+
+void TestEngine::connectionString_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("password");
+    QTest::newRow("plain") << "Provider=P;Data Source=/a/b.db;Jet OLEDB:Database Password=pw;" << true << "/a/b.db"
+                           << "pw";
+    QTest::newRow("keys in other case, blanks") << " provider = P ; DATA SOURCE =  /a b.db ;jet oledb:database "
+                                                   "password=pw"
+                                                << true << "/a b.db"
+                                                << "pw";
+    QTest::newRow("double quotes keep ; and blanks")
+        << "Data Source=\" /x;y.db\";Jet OLEDB:Database Password=\"p\"\"w\";" << true << " /x;y.db"
+        << "p\"w";
+    QTest::newRow("single quotes") << "Data Source='/x;''y.db'" << true << "/x;'y.db" << QString();
+    QTest::newRow("control bytes stay") << "Jet OLEDB:Database Password=\x01z\x1f" << true << QString() << "\x01z\x1f";
+    QTest::newRow("pair without =") << "Provider=P;Data Source" << false << QString() << QString();
+    QTest::newRow("unclosed quote") << "Data Source=\"/x;y" << false << QString() << QString();
+    QTest::newRow("text after quote") << "Data Source=\"/x\"y;" << false << QString() << QString();
+}
+
+void TestEngine::connectionString()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, ok);
+    TConnectionString parsed;
+    QString error;
+    QCOMPARE(parsed.Parse(text, &error), ok);
+    QCOMPARE(error.isEmpty(), ok);
+    if (ok) {
+        QTEST(parsed.Value(QStringLiteral("data source")), "source");
+        QTEST(parsed.Value(QStringLiteral("Jet OLEDB:Database Password")), "password");
+        const QString quoted = TConnectionString::Quote(parsed.Value(QStringLiteral("Data Source")));
+        QVERIFY(parsed.Parse(QStringLiteral("Data Source=%1;").arg(quoted), &error));
+        QTEST(parsed.Value(QStringLiteral("Data Source")), "source");
+    }
+}
+
+void TestEngine::jetDialect_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("counter with constraint")
+        << "CREATE TABLE `g` (\n   id COUNTER CONSTRAINT PK_g PRIMARY KEY,\n  `n` varchar(10) DEFAULT NULL\n);"
+        << "CREATE TABLE `g` (\n   id INTEGER CONSTRAINT PK_g PRIMARY KEY AUTOINCREMENT,\n  `n` varchar(10) DEFAULT "
+           "NULL\n);";
+    QTest::newRow("bare counter, memo") << "create table t(ID counter, ItemText memo )"
+                                        << "create table t(ID INTEGER PRIMARY KEY AUTOINCREMENT, ItemText TEXT )";
+    QTest::newRow("alter add memo") << "alter table t add c Memo"
+                                    << "alter table t add c TEXT";
+    QTest::newRow("columns named like the types") << "create table t(counter int, [memo] text, `counter` memo)"
+                                                  << "create table t(counter int, [memo] text, `counter` TEXT)";
+    QTest::newRow("literals untouched") << "create table t(c varchar(9) default 'memo counter')"
+                                        << "create table t(c varchar(9) default 'memo counter')";
+    QTest::newRow("other statements untouched") << "insert into t(memo) values('counter')"
+                                                << "insert into t(memo) values('counter')";
+    QTest::newRow("select untouched") << "select id counter from t"
+                                      << "select id counter from t";
+}
+
+void TestEngine::jetDialect()
+{
+    QFETCH(QString, sql);
+    QTEST(TJetDialect::Translate(sql), "expected");
+}
+
+void TestEngine::createdFileIsEncrypted()
+{
+    TConnection connection;
+    OpenSample(&connection);
+    connection.Close();
+    const QByteArray bytes = FileBytes(m_path);
+    QVERIFY(bytes.size() >= 4096);
+    QVERIFY(!bytes.startsWith("SQLite format 3"));
+    QVERIFY(!bytes.contains("CREATE TABLE"));
+    QString error;
+    QVERIFY2(connection.Open(ConnectionString(m_path), &error), qPrintable(error));
+    QStringList tables;
+    QVERIFY(connection.Tables(&tables, &error));
+    QCOMPARE(tables, QStringList{QStringLiteral("t")});
+}
+
+void TestEngine::createRefusesExistingFile()
+{
+    QFile file(m_path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("not a database, but mine");
+    file.close();
+    QString error;
+    QVERIFY(!TConnection::CreateDatabase(ConnectionString(m_path), &error));
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(FileBytes(m_path), QByteArray("not a database, but mine"));
+    QVERIFY(!TConnection::CreateDatabase(ConnectionString(m_dir->filePath(QStringLiteral("no/dir.db"))), &error));
+    QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("no/dir.db"))));
+}
+
+void TestEngine::openFailsWithProviderMessage_data()
+{
+    QTest::addColumn<QByteArray>("content"); // empty: an encrypted database with another key
+    QTest::addColumn<QString>("message");
+    QTest::newRow("wrong password") << QByteArray() << "file is not a database";
+    QTest::newRow("damaged file") << QByteArray(8192, '\x5a') << "file is not a database";
+    QTest::newRow("text file") << QByteArray("hello\r\nworld\r\n") << "file is not a database";
+}
+
+void TestEngine::openFailsWithProviderMessage()
+{
+    QFETCH(QByteArray, content);
+    QString error;
+    if (content.isEmpty()) {
+        QVERIFY(TConnection::CreateDatabase(ConnectionString(m_path, QStringLiteral("other")), &error));
+    } else {
+        QFile file(m_path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    TConnection connection;
+    QVERIFY(!connection.Open(ConnectionString(m_path), &error));
+    QTEST(error, "message");
+    QVERIFY(!connection.IsOpen());
+}
+
+void TestEngine::rejectedStatementKeepsConnection()
+{
+    TConnection connection;
+    OpenSample(&connection);
+    QString error;
+    QVERIFY(!connection.Execute(QStringLiteral("insert into nowhere values(1)"), &error));
+    QCOMPARE(error, QStringLiteral("no such table: nowhere"));
+    QVERIFY(connection.IsOpen());
+    QVERIFY(connection.Execute(QStringLiteral("insert into t(name) values('x')"), &error));
+}
+
+void TestEngine::tablesAndColumns()
+{
+    TConnection connection;
+    OpenSample(&connection);
+    QString error;
+    QVERIFY(connection.Execute(QStringLiteral("create view v as select name from t"), &error));
+    QStringList names;
+    QVERIFY(connection.Tables(&names, &error));
+    QCOMPARE(names, (QStringList{QStringLiteral("t"), QStringLiteral("v")})); // no sqlite_sequence
+    QVERIFY(connection.Columns(QStringLiteral("T"), &names, &error));
+    QCOMPARE(names.join(','), QStringLiteral("id,name,price,n,note"));
+    QVERIFY(connection.Columns(QStringLiteral("missing"), &names, &error));
+    QVERIFY(names.isEmpty());
+}
+
+void TestEngine::rowSetFields()
+{
+    TConnection connection;
+    OpenSample(&connection);
+    TRowSet rows;
+    rows.SetConnection(&connection);
+    rows.SetDisplayLabel(QStringLiteral("NAME"), QStringLiteral("Name label"));
+    QString error;
+    QVERIFY2(rows.Open(QStringLiteral("select * from t where 1=2"), &error), qPrintable(error));
+    QCOMPARE(rows.FieldCount(), 5);
+    QCOMPARE(rows.RowCount(), 0);
+    QCOMPARE(rows.TableName(), QStringLiteral("t"));
+    QCOMPARE(rows.Field(0).DataType, TField::Counter);
+    QVERIFY(rows.Field(0).ReadOnly);
+    QCOMPARE(rows.Field(1).DataType, TField::Text);
+    QCOMPARE(rows.Field(1).Size, 20);
+    QCOMPARE(rows.Field(1).DisplayName(), QStringLiteral("Name label"));
+    QCOMPARE(rows.Field(2).DataType, TField::Float);
+    QCOMPARE(rows.Field(3).DataType, TField::Integer);
+    QCOMPARE(rows.Field(4).DataType, TField::Text);
+    QCOMPARE(rows.Field(4).DisplayName(), QStringLiteral("note"));
+    QVERIFY(!rows.Field(3).ReadOnly);
+}
+
+void TestEngine::applyInsertsPendingRowsAndReadsIds()
+{
+    TConnection connection;
+    OpenSample(&connection);
+    TRowSet rows;
+    rows.SetConnection(&connection);
+    QString error;
+    QVERIFY(rows.Open(QStringLiteral("select * from t"), &error));
+    const QString odd = QStringLiteral("it's \"quoted\"; drop table t; --\\r");
+    for (int i = 0; i < 3; ++i) {
+        QVERIFY(rows.Append(&error));
+        rows.SetValue(1, i == 1 ? odd : QStringLiteral("row %1").arg(i));
+        rows.SetValue(2, 1.25 * i);
+        rows.Post();
+    }
+    QCOMPARE(rows.PendingCount(), 3);
+    QVERIFY2(rows.ApplyUpdates(&error), qPrintable(error));
+    QCOMPARE(rows.PendingCount(), 0);
+    QCOMPARE(rows.Value(0, 0).toLongLong(), 1);
+    QCOMPARE(rows.Value(2, 0).toLongLong(), 3);
+    QVERIFY(rows.ApplyUpdates(&error)); // nothing pending: nothing written twice
+
+    TRowSet reread;
+    reread.SetConnection(&connection);
+    QVERIFY(reread.Open(QStringLiteral("select id, name, price, n from t order by id"), &error));
+    QCOMPARE(reread.RowCount(), 3);
+    QCOMPARE(reread.Value(1, 1).toString(), odd);
+    QCOMPARE(reread.Value(2, 2).toDouble(), 2.5);
+    QVERIFY(reread.Value(2, 3).isNull());
+}
+
+void TestEngine::failedApplyWritesNothing()
+{
+    TConnection connection;
+    OpenSample(&connection);
+    QString error;
+    QVERIFY(connection.Execute(QStringLiteral("create trigger refuse before insert on t when new.name = 'boom' "
+                                              "begin select raise(abort, 'refused by trigger'); end"),
+                               &error));
+    TRowSet rows;
+    rows.SetConnection(&connection);
+    QVERIFY(rows.Open(QStringLiteral("select * from t"), &error));
+    for (const char* name : {"first", "boom", "third"}) {
+        QVERIFY(rows.Append(&error));
+        rows.SetValue(1, QString::fromLatin1(name));
+        rows.Post();
+    }
+    QVERIFY(!rows.ApplyUpdates(&error));
+    QCOMPARE(error, QStringLiteral("refused by trigger"));
+    QCOMPARE(rows.PendingCount(), 3);
+    QVERIFY(rows.Value(0, 0).isNull());
+
+    TRowSet count;
+    count.SetConnection(&connection);
+    QVERIFY(count.Open(QStringLiteral("select count(*) from t"), &error));
+    QCOMPARE(count.Value(0, 0).toInt(), 0);
+    // The pending rows go in once the cause is gone.
+    QVERIFY(connection.Execute(QStringLiteral("drop trigger refuse"), &error));
+    QVERIFY2(rows.ApplyUpdates(&error), qPrintable(error));
+    QVERIFY(count.Open(QStringLiteral("select count(*) from t"), &error));
+    QCOMPARE(count.Value(0, 0).toInt(), 3);
+}
+
+void TestEngine::connectionCloseClosesRowSet()
+{
+    TConnection connection;
+    OpenSample(&connection);
+    TRowSet rows;
+    rows.SetConnection(&connection);
+    QString error;
+    QVERIFY(rows.Open(QStringLiteral("select * from t"), &error));
+    QVERIFY(rows.Append(&error));
+    rows.Post();
+    QVERIFY(rows.ApplyUpdates(&error)); // leaves a prepared statement behind
+    connection.Close();
+    QVERIFY(!rows.IsOpen());
+    QCOMPARE(rows.RowCount(), 0);
+    QVERIFY(!rows.Append(&error));
+    QVERIFY(!rows.ApplyUpdates(&error));
+}
+
+void TestEngine::modelFollowsRowSet()
+{
+    TConnection connection;
+    OpenSample(&connection);
+    TRowSet rows;
+    rows.SetConnection(&connection);
+    TRowSetModel model(&rows);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+    rows.SetDisplayLabel(QStringLiteral("price"), QStringLiteral("Price"));
+    QString error;
+    QVERIFY(rows.Open(QStringLiteral("select * from t"), &error));
+    rows.SetVisible(4, false);
+    QCOMPARE(model.columnCount(), 4);
+    QCOMPARE(model.headerData(2, Qt::Horizontal).toString(), QStringLiteral("Price"));
+    QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("name"));
+
+    QVERIFY(rows.Append(&error));
+    rows.SetValue(1, QStringLiteral("one"));
+    rows.Post();
+    QCOMPARE(inserted.count(), 1);
+    rows.DisableControls();
+    for (int i = 0; i < 5; ++i) {
+        QVERIFY(rows.Append(&error));
+        rows.Post();
+    }
+    QCOMPARE(model.rowCount(), 1);
+    rows.EnableControls();
+    QCOMPARE(inserted.count(), 2);
+    QCOMPARE(inserted.last().at(1).toInt(), 1);
+    QCOMPARE(inserted.last().at(2).toInt(), 5);
+    QCOMPARE(model.rowCount(), 6);
+    QCOMPARE(model.data(model.index(0, 1)).toString(), QStringLiteral("one"));
+    QVERIFY(!(model.flags(model.index(0, 1)) & Qt::ItemIsEditable));
+
+    QVERIFY(rows.ApplyUpdates(&error));
+    QCOMPARE(model.data(model.index(5, 0)).toInt(), 6);
+    const int resets = reset.count();
+    QVERIFY(rows.Open(QStringLiteral("select * from t where 1=2"), &error));
+    QVERIFY(reset.count() > resets);
+    QCOMPARE(model.rowCount(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestEngine)
+#include "TestEngine.moc"
