@@ -52,7 +52,7 @@ bool TConnectionString::ParsePair(const QString& text, qsizetype* pos, QString* 
             *pos = semicolon < 0 ? text.size() : semicolon + 1;
             return true;
         }
-        *error = QStringLiteral("Format of the initialization string does not conform to specification.");
+        *error = QStringLiteral("The connection string is malformed.");
         return false;
     }
     const QString key = TrimBlanks(QStringView(text).mid(*pos, equals - *pos));
@@ -61,7 +61,7 @@ bool TConnectionString::ParsePair(const QString& text, qsizetype* pos, QString* 
     QString value;
     if (*pos < text.size() && (text.at(*pos) == QLatin1Char('"') || text.at(*pos) == QLatin1Char('\''))) {
         if (!ParseQuoted(text, pos, &value)) {
-            *error = QStringLiteral("Format of the initialization string does not conform to specification.");
+            *error = QStringLiteral("The connection string is malformed.");
             return false;
         }
     } else {
