@@ -75,4 +75,3 @@ void TMainForm::FormClose()
     SaveSettings();
     m_dm->CloseDatabase();
 }
-

@@ -2,6 +2,8 @@
 
 #include "ui/uBase.h"
 
+#include <QByteArray>
+#include <QModelIndex>
 #include <QString>
 
 class QComboBox;
@@ -11,6 +13,8 @@ class QPushButton;
 class QTableView;
 class QTimer;
 class TDM;
+class TFindDialog;
+class TLinkDelegate;
 class TProfileFile;
 class TNumberEdit;
 
@@ -74,6 +78,7 @@ protected:
 private slots:
     void RzBitBtn1Click();
     void RzBitBtn2Click();
+    void gridCellClick(const QModelIndex& index);
 
 private:
     bool CollectPages(const QString& keyword, int pageCount);
@@ -85,6 +90,11 @@ private:
     void CreateTopBar();
     void CreateLogColumn();
     void CreateStatusBar();
+    void CreateGrid();
+    void KeepColumnLayout();
+    void ApplyColumnLayout();
+    void SetDisplayWidths();
+    void ShowFindDialog();
     void SetTabOrder();
     void PlaceControls();
     void StartClock();
@@ -102,6 +112,10 @@ private:
     QTimer* m_clockTimer = nullptr;
     QTimer* m_blinkTimer = nullptr;
     bool m_blinkGreen = true;
+    TLinkDelegate* m_linkDelegate = nullptr;
+    TFindDialog* m_findDialog = nullptr;
+    QByteArray m_gridState;
+    int m_gridColumns = 0;
     bool m_running = false;
     bool m_closed = false;
 };

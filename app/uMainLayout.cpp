@@ -52,8 +52,7 @@ void TMainForm::CreateControls()
     setWindowIcon(TGlyphs::WindowIcon());
     CreateTopBar();
     CreateLogColumn();
-    grid = new QTableView(this);
-    grid->setObjectName("grid");
+    CreateGrid();
     CreateStatusBar();
     SetTabOrder();
     PlaceControls();

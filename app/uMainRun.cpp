@@ -1,7 +1,6 @@
 // The collection run behind the collect and stop buttons, and its log.
-#include "app/uMain.h"
-
 #include "app/TPageData.h"
+#include "app/uMain.h"
 #include "net/HttpGetString.h"
 #include "storage/uDataModule.h"
 #include "ui/TApplication.h"

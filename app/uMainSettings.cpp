@@ -1,6 +1,5 @@
 // The settings file: window bounds, page count, keyword history and the grid's column layout.
 #include "app/uMain.h"
-
 #include "platform/TProfileFile.h"
 #include "storage/uConst.h"
 #include "ui/TApplication.h"

@@ -190,7 +190,12 @@ bool TRowSet::ReadFields(sqlite3_stmt* statement, QString* error)
             *error = QStringLiteral("%1: field not found").arg(name);
             return false;
         }
-        fields.push_back(*found);
+        TField field = *found;
+        // A defined field stays shown or hidden as it was set, whatever the statement.
+        if (const int previous = FieldIndex(name); previous >= 0) {
+            field.Visible = m_fields[static_cast<size_t>(previous)].Visible;
+        }
+        fields.push_back(field);
         sources.push_back(static_cast<int>(found - columns.begin()));
     }
     m_fields.swap(fields);

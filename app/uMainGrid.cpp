@@ -1,0 +1,120 @@
+// The goods grid: binding to the goods query, column styles and layout, the find dialog and link clicks.
+#include "app/uMain.h"
+#include "storage/engine/TRowSet.h"
+#include "storage/engine/TRowSetModel.h"
+#include "storage/uDataModule.h"
+#include "ui/TFindDialog.h"
+#include "ui/TIndicatorHeader.h"
+#include "ui/TLinkDelegate.h"
+#include "ui/uWebForm.h"
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QShortcut>
+#include <QTableView>
+
+namespace {
+// The fields the grid shows, one column each; the query's other fields have none.
+const QStringList GridFields = {"title",    "pic_url", "detail_url", "view_price", "view_fee",     "reserve_price",
+                                "item_loc", "user_id", "nick",       "shopLink",   "comment_count"};
+const QStringList LinkFields = {QStringLiteral("pic_url"), QStringLiteral("detail_url"), QStringLiteral("shopLink")};
+} // namespace
+
+void TMainForm::CreateGrid()
+{
+    grid = new QTableView(this);
+    grid->setObjectName("grid");
+    grid->setVerticalHeader(new TIndicatorHeader(grid));
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setSelectionBehavior(QAbstractItemView::SelectItems);
+    grid->setShowGrid(true);
+    grid->setWordWrap(false);
+    grid->horizontalHeader()->setSectionsMovable(true);
+    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    grid->horizontalHeader()->setHighlightSections(false);
+    grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 4);
+    m_linkDelegate = new TLinkDelegate(grid);
+    grid->setItemDelegate(m_linkDelegate);
+    TRowSet* query = m_dm->qrGoodsList();
+    for (int field = 0; field < query->FieldCount(); ++field) {
+        query->SetVisible(field, GridFields.contains(query->Field(field).Name));
+    }
+    grid->setModel(m_dm->dsGoodsList());
+    connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex& current) {
+        static_cast<TIndicatorHeader*>(grid->verticalHeader())->SetCurrentRow(current.row());
+    });
+    connect(grid, &QTableView::clicked, this, &TMainForm::gridCellClick);
+    QAbstractItemModel* model = m_dm->dsGoodsList();
+    connect(model, &QAbstractItemModel::modelAboutToBeReset, this, &TMainForm::KeepColumnLayout);
+    connect(model, &QAbstractItemModel::modelReset, this, &TMainForm::ApplyColumnLayout);
+    auto* find = new QShortcut(QKeySequence::Find, grid);
+    find->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(find, &QShortcut::activated, this, &TMainForm::ShowFindDialog);
+    ApplyColumnLayout();
+}
+
+QString TMainForm::ColumnField(int column) const
+{
+    return grid->model()->headerData(column, Qt::Horizontal, TRowSetModel::FieldNameRole).toString();
+}
+
+void TMainForm::KeepColumnLayout()
+{
+    m_gridColumns = grid->model()->columnCount();
+    m_gridState = grid->horizontalHeader()->saveState();
+}
+
+// Reopening the goods query keeps the user's column order and widths; a new set of columns starts
+// with the widths its fields give.
+void TMainForm::ApplyColumnLayout()
+{
+    QHeaderView* header = grid->horizontalHeader();
+    const int count = grid->model()->columnCount();
+    QSet<int> links;
+    for (int column = 0; column < count; ++column) {
+        if (LinkFields.contains(ColumnField(column))) {
+            links.insert(column);
+        }
+    }
+    m_linkDelegate->SetLinkColumns(links);
+    if (count > 0 && count == m_gridColumns && header->restoreState(m_gridState)) {
+        return;
+    }
+    SetDisplayWidths();
+}
+
+void TMainForm::SetDisplayWidths()
+{
+    const int digit = grid->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    QAbstractItemModel* model = grid->model();
+    for (int column = 0; column < model->columnCount(); ++column) {
+        const int characters = model->headerData(column, Qt::Horizontal, TRowSetModel::DisplayWidthRole).toInt();
+        if (characters > 0) {
+            grid->horizontalHeader()->resizeSection(column, characters * digit + 4);
+        }
+    }
+}
+
+void TMainForm::ShowFindDialog()
+{
+    if (m_findDialog == nullptr) {
+        m_findDialog = new TFindDialog(grid, this);
+    }
+    m_findDialog->show();
+    m_findDialog->raise();
+    m_findDialog->FindText->setFocus();
+    m_findDialog->FindText->selectAll();
+}
+
+void TMainForm::gridCellClick(const QModelIndex& index)
+{
+    if (grid->model()->rowCount() == 0 || !index.isValid()) {
+        return;
+    }
+    const QString text = index.data(Qt::DisplayRole).toString();
+    if (text.startsWith(QLatin1String("//"))) {
+        TWebForm viewer;
+        viewer.ShowPage(QStringLiteral("http:") + text);
+    }
+}

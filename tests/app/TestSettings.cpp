@@ -1,0 +1,214 @@
+#include "app/uStartup.h"
+#include "platform/CodePage.h"
+#include "platform/TProfileFile.h"
+#include "storage/uConst.h"
+#include "tests/app/TMainFormFixture.h"
+#include "ui/TApplication.h"
+#include "ui/TNumberEdit.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QTableView>
+#include <QTest>
+
+namespace {
+QStringList Items(const QComboBox* combo)
+{
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i) {
+        items.append(combo->itemText(i));
+    }
+    return items;
+}
+
+// Field names of the grid's columns in their visual order.
+QStringList ColumnOrder(const QTableView* grid)
+{
+    QStringList order;
+    const QHeaderView* header = grid->horizontalHeader();
+    for (int visual = 0; visual < header->count(); ++visual) {
+        order.append(grid->model()->headerData(header->logicalIndex(visual), Qt::Horizontal).toString());
+    }
+    return order;
+}
+
+const QStringList DesignedTitles
+    = {"标题", "图片", "详细", "价格", "运费", "原价", "地点", "淘宝号", "旺旺昵称", "店铺", "评价数"};
+} // namespace
+
+class TestSettings : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { TMainFormFixture::RemoveDataFiles(); }
+
+    void firstStart();
+    void storedPageCount_data();
+    void storedPageCount();
+    void keywordHistoryAtClose_data();
+    void keywordHistoryAtClose();
+    void keywordWithSeparatorComesBackAsTwo();
+    void longHistoryIsCut();
+    void columnLayoutSurvivesRestart();
+    void columnPositionRules_data();
+    void columnPositionRules();
+    void failedWriteIsReportedAndWindowCloses();
+};
+
+void TestSettings::firstStart()
+{
+    TMainFormFixture fixture;
+    TMainForm* form = fixture.Start();
+    QCOMPARE(form->pos(), QPoint(262, 140));
+    QCOMPARE(form->size(), QSize(870, 500));
+    QCOMPARE(form->edPageNum->value(), 3);
+    QCOMPARE(Items(form->cbSearch), QStringList({"办公桌"}));
+    QCOMPARE(form->cbSearch->currentText(), QStringLiteral("办公桌"));
+    QCOMPARE(ColumnOrder(form->grid), DesignedTitles);
+    const int width = 20 * form->grid->fontMetrics().horizontalAdvance(QLatin1Char('0')) + 4;
+    for (int column = 0; column < 11; ++column) {
+        QCOMPARE(form->grid->horizontalHeader()->sectionSize(column), width);
+    }
+    QCOMPARE(form->grid->model()->rowCount(), 0);
+    fixture.Stop();
+    QFile file(IniPath);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QVERIFY(bytes.contains(CodePage::FromUnicode(QStringLiteral("search=办公桌#13"))));
+    QVERIFY(bytes.contains("grid.title=0,"));
+    QVERIFY(bytes.contains("(Default)="));
+}
+
+void TestSettings::storedPageCount_data()
+{
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<int>("shown");
+    QTest::newRow("zero") << 0 << 1;
+    QTest::newRow("500") << 500 << 100;
+    QTest::newRow("in range") << 42 << 42;
+}
+
+void TestSettings::storedPageCount()
+{
+    QFETCH(int, stored);
+    QFETCH(int, shown);
+    QDir().mkpath(DataDir);
+    QVERIFY(TProfileFile(IniPath).WriteInteger("Param", "PageNum", stored));
+    TMainFormFixture fixture;
+    QCOMPARE(fixture.Start()->edPageNum->value(), shown);
+}
+
+void TestSettings::keywordHistoryAtClose_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("history");
+    QTest::newRow("new keyword first") << "书架" << QStringList({"书架", "Desk", "办公桌"});
+    QTest::newRow("known in other case stays") << "DESK" << QStringList({"Desk", "办公桌"});
+}
+
+void TestSettings::keywordHistoryAtClose()
+{
+    QFETCH(QString, typed);
+    QFETCH(QStringList, history);
+    QDir().mkpath(DataDir);
+    QVERIFY(TProfileFile(IniPath).WriteString("Param", "search", "Desk#13办公桌#13"));
+    TMainFormFixture fixture;
+    TMainForm* form = fixture.Start();
+    form->cbSearch->setEditText(typed);
+    form = fixture.Restart();
+    QCOMPARE(Items(form->cbSearch), history);
+}
+
+void TestSettings::keywordWithSeparatorComesBackAsTwo()
+{
+    TMainFormFixture fixture;
+    fixture.Start()->cbSearch->setEditText("a#13b");
+    TMainForm* form = fixture.Restart();
+    QCOMPARE(Items(form->cbSearch), QStringList({"a", "b", "办公桌"}));
+    QCOMPARE(form->cbSearch->currentText(), QStringLiteral("a"));
+}
+
+void TestSettings::longHistoryIsCut()
+{
+    QStringList items;
+    for (int i = 0; i < 300; ++i) {
+        items.append(QStringLiteral("键%1").arg(i, 3, 10, QLatin1Char('0'))); // 5 bytes + "#13"
+    }
+    QDir().mkpath(DataDir);
+    QVERIFY(TProfileFile(IniPath).WriteString("Param", "search", items.join("#13") + "#13"));
+    TMainFormFixture fixture;
+    const QStringList loaded = Items(fixture.Start()->cbSearch);
+    QCOMPARE(loaded.size(), 256); // 2047 bytes: 255 whole items of 8 bytes, then 7 bytes
+    QCOMPARE(loaded.first(), items.first());
+    QCOMPARE(loaded[254], items[254]);
+    QCOMPARE(loaded.last(), QStringLiteral("键255#1"));
+}
+
+void TestSettings::columnLayoutSurvivesRestart()
+{
+    TMainFormFixture fixture;
+    TMainForm* form = fixture.Start();
+    QHeaderView* header = form->grid->horizontalHeader();
+    header->moveSection(2, 0);
+    header->resizeSection(header->logicalIndex(0), 321);
+    const QStringList order = ColumnOrder(form->grid);
+    QCOMPARE(order.first(), QStringLiteral("详细"));
+    form = fixture.Restart();
+    QCOMPARE(ColumnOrder(form->grid), order);
+    QCOMPARE(form->grid->horizontalHeader()->sectionSize(form->grid->horizontalHeader()->logicalIndex(0)), 321);
+}
+
+void TestSettings::columnPositionRules_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QStringList>("order");
+    // Both price columns ask for position 0: only the first of them moves there; columns without a key
+    // take part with their current position.
+    QTest::newRow("same position twice") << "grid.title=1,80\r\ngrid.view_price=0,80\r\ngrid.view_fee=0,80\r\n"
+                                         << QStringList({"价格", "标题", "详细", "图片", "运费", "原价", "地点",
+                                                         "淘宝号", "旺旺昵称", "店铺", "评价数"});
+    QTest::newRow("out of range") << "grid.title=40,80\r\n" << DesignedTitles;
+    QTest::newRow("not a number") << "grid.title=x,80\r\n" << DesignedTitles;
+}
+
+void TestSettings::columnPositionRules()
+{
+    QFETCH(QString, stored);
+    QFETCH(QStringList, order);
+    QDir().mkpath(DataDir);
+    QFile file(IniPath);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[grid]\r\n" + stored.toUtf8());
+    file.close();
+    TMainFormFixture fixture;
+    QCOMPARE(ColumnOrder(fixture.Start()->grid), order);
+}
+
+void TestSettings::failedWriteIsReportedAndWindowCloses()
+{
+    TMainFormFixture fixture;
+    TMainForm* form = fixture.Start();
+    QVERIFY(QDir().mkpath(IniPath)); // a folder where the file should be: no write can succeed
+    fixture.ClearBoxes();
+    QVERIFY(form->close());
+    QVERIFY(!form->isVisible());
+    QCOMPARE(fixture.Boxes().size(), 1);
+    QVERIFY(fixture.Boxes().first().endsWith(QStringLiteral("|Unable to write to %1").arg(IniPath)));
+    fixture.Stop();
+    QVERIFY(QDir().rmdir(IniPath));
+}
+
+int main(int argc, char** argv)
+{
+    TApplication app(argc, argv);
+    InitModules();
+    TestSettings test;
+    const int result = QTest::qExec(&test, argc, argv);
+    DoneModules();
+    return result;
+}
+
+#include "TestSettings.moc"
