@@ -7,20 +7,7 @@
 #include "ui/uDelayFunc.h"
 #include "ui/uPubFunc.h"
 
-#include <QByteArray>
-
 #include <memory>
-#include <unistd.h>
-
-namespace {
-// The browser engine refuses to start as root unless its sandbox is off.
-void PrepareBrowserEngine()
-{
-    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    }
-}
-} // namespace
 
 void InitModules()
 {
@@ -37,7 +24,7 @@ void DoneModules()
 
 int RunProgram(int argc, char** argv)
 {
-    PrepareBrowserEngine();
+    TApplication::PrepareProcess();
     TApplication app(argc, argv);
     InitModules();
     app.SetTitle(QStringLiteral("Mercadox V1.0"));

@@ -3,10 +3,21 @@
 #include "ui/TMessageBox.h"
 
 #include <exception>
+#include <unistd.h>
 
 TApplication::TApplication(int& argc, char** argv)
     : QApplication(argc, argv)
 {
+}
+
+void TApplication::PrepareProcess()
+{
+    // The browser engine shares its graphics contexts with the widgets, and refuses to start as root
+    // unless its sandbox is off.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    }
 }
 
 TApplication* App()

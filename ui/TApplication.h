@@ -11,6 +11,9 @@ class TApplication : public QApplication
 public:
     TApplication(int& argc, char** argv);
 
+    // Settings that must be made before the application object exists (the browser engine's among them).
+    static void PrepareProcess();
+
     QString Title() const { return m_title; }
     void SetTitle(const QString& title) { m_title = title; }
 

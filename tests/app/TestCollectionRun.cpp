@@ -287,6 +287,7 @@ void TestCollectionRun::storeErrorEndsRunWithoutClosingLine()
 
 int main(int argc, char** argv)
 {
+    TApplication::PrepareProcess();
     TApplication app(argc, argv);
     InitModules();
     TestCollectionRun test;

@@ -194,6 +194,7 @@ void TestMainForm::clockAndBlinkingPane()
 
 int main(int argc, char** argv)
 {
+    TApplication::PrepareProcess();
     TApplication app(argc, argv);
     InitModules();
     TestMainForm test;

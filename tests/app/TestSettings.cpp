@@ -203,6 +203,7 @@ void TestSettings::failedWriteIsReportedAndWindowCloses()
 
 int main(int argc, char** argv)
 {
+    TApplication::PrepareProcess();
     TApplication app(argc, argv);
     InitModules();
     TestSettings test;
