@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Makes docs/screenshot.png: a three-page run against the fake marketplace in a virtual display.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+cmake -S . -B build -G Ninja
+cmake --build build --target ScreenshotTool
+home=$(mktemp -d)
+HOME="$home" QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x800x24" build/tests/app/ScreenshotTool docs/screenshot.png
+rm -rf "$home"
