@@ -1,6 +1,12 @@
 #include "app/TPageData.h"
 
+#include "app/TDepthLimitedHandler.h"
+
 #include <QByteArray>
+
+#include <rapidjson/encodedstream.h>
+#include <rapidjson/memorystream.h>
+#include <rapidjson/reader.h>
 
 namespace {
 struct Marker
@@ -15,13 +21,31 @@ const Marker Markers[] = {
     {QLatin1String("\"body\":"), QLatin1String("\"srpbase"), false},
 };
 
-QString TrimAtLastBrace(const QString& cut, bool keepBrace)
+// The length of the block that starts a cut: up to the last closing brace, with or without it.
+qsizetype TrimmedLength(QStringView cut, bool keepBrace)
 {
     const qsizetype brace = cut.lastIndexOf(QLatin1Char('}'));
     if (brace < 0) {
-        return cut;
+        return cut.size();
     }
-    return cut.left(keepBrace ? brace + 1 : brace);
+    return keepBrace ? brace + 1 : brace;
+}
+
+// Feeds the parser from UTF-8 bytes it must not change.
+bool ParseLimited(const QByteArray& utf8, rapidjson::Document* document)
+{
+    rapidjson::MemoryStream memory(utf8.constData(), static_cast<size_t>(utf8.size()));
+    rapidjson::EncodedInputStream<rapidjson::UTF8<>, rapidjson::MemoryStream> stream(memory);
+    bool parsed = false;
+    auto generate = [&](rapidjson::Document& target) {
+        TDepthLimitedHandler handler(target, TPageData::MaxDepth);
+        rapidjson::Reader reader;
+        parsed = !reader.Parse<rapidjson::kParseStopWhenDoneFlag | rapidjson::kParseIterativeFlag>(stream, handler)
+                      .IsError();
+        return parsed;
+    };
+    document->Populate(generate);
+    return parsed;
 }
 
 const rapidjson::Value* Member(const rapidjson::Value* object, const char* name)
@@ -34,7 +58,7 @@ const rapidjson::Value* Member(const rapidjson::Value* object, const char* name)
 }
 } // namespace
 
-TPageData::Block TPageData::Extract(const QString& page)
+TPageData::Block TPageData::Extract(QString page)
 {
     Block block;
     for (qint32 framing = PageConfigFraming; framing <= BodyFraming; ++framing) {
@@ -47,7 +71,10 @@ TPageData::Block TPageData::Extract(const QString& page)
         const qsizetype from = start + marker.start.size();
         const qsizetype end = page.indexOf(marker.end);
         if (end > from) {
-            block.Text = TrimAtLastBrace(page.mid(from, end - from), marker.keepBrace);
+            // Cut in place: a page of many megabytes is never held twice.
+            page.truncate(from + TrimmedLength(QStringView(page).mid(from, end - from), marker.keepBrace));
+            page.remove(0, from);
+            block.Text = std::move(page);
         }
         break;
     }
@@ -56,9 +83,7 @@ TPageData::Block TPageData::Extract(const QString& page)
 
 bool TPageData::Parse(const QString& block, rapidjson::Document* document)
 {
-    const QByteArray utf8 = block.toUtf8();
-    document->Parse<rapidjson::kParseStopWhenDoneFlag | rapidjson::kParseIterativeFlag>(utf8.constData(), utf8.size());
-    return !document->HasParseError();
+    return ParseLimited(block.toUtf8(), document);
 }
 
 const rapidjson::Value* TPageData::ListingArray(const rapidjson::Value& document, qint32 framing)

@@ -11,6 +11,8 @@ public:
     static constexpr qint32 NoFraming = -1;
     static constexpr qint32 PageConfigFraming = 0;
     static constexpr qint32 BodyFraming = 1;
+    // Deeper nesting than any real page has; a block nested deeper does not parse.
+    static constexpr int MaxDepth = 512;
 
     struct Block
     {
@@ -19,9 +21,10 @@ public:
     };
 
     // Cuts the data block out of a page by its markers. Never fails.
-    static Block Extract(const QString& page);
+    static Block Extract(QString page);
 
-    // Parses a block; text after the first complete value is ignored. False when it does not parse.
+    // Parses a block; text after the first complete value is ignored. False when it does not parse
+    // or nests deeper than MaxDepth.
     static bool Parse(const QString& block, rapidjson::Document* document);
 
     // The listing array of a framing: mods.itemlist.data.auctions, or the document itself.

@@ -60,7 +60,7 @@ public:
     void InitAfterCreate();
     void AddLog(const QString& message);
     // Cuts the data block out of a page and records its framing in PageFormat.
-    QString ExtractPageJson(const QString& page);
+    QString ExtractPageJson(QString page);
     // Stores the listings of a block; returns their number. A failure while storing sets error.
     int StorePageJson(const QString& keyword, const QString& block, QString* error);
     bool IsRunning() const { return m_running; }

@@ -83,7 +83,7 @@ bool TMainForm::CollectPages(const QString& keyword, int pageCount)
         if (!ProcessMessages()) {
             break;
         }
-        text = ExtractPageJson(text);
+        text = ExtractPageJson(std::move(text));
         if (!ProcessMessages()) {
             break;
         }
@@ -120,11 +120,11 @@ void TMainForm::RzBitBtn2Click()
     StopFlag = true;
 }
 
-QString TMainForm::ExtractPageJson(const QString& page)
+QString TMainForm::ExtractPageJson(QString page)
 {
-    const TPageData::Block block = TPageData::Extract(page);
+    TPageData::Block block = TPageData::Extract(std::move(page));
     PageFormat = block.Framing;
-    return block.Text;
+    return std::move(block.Text);
 }
 
 int TMainForm::StorePageJson(const QString& keyword, const QString& block, QString* error)

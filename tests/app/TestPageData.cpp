@@ -69,6 +69,10 @@ void TestPageData::listingArray_data()
     QTest::newRow("body object") << "{\"a\":1}" << 1 << -1;
     QTest::newRow("does not parse") << "{\"mods\":" << 0 << -1;
     QTest::newRow("empty block") << "" << 1 << -1;
+    QTest::newRow("nested as deep as allowed") << QString(512, '[') + QString(512, ']') << 1 << 1;
+    QTest::newRow("nested too deep") << QString(513, '[') + QString(513, ']') << 1 << -1;
+    QTest::newRow("deep nesting inside a listing")
+        << "[{\"a\":" + QString(600, '[') + QString(600, ']') + "}]" << 1 << -1;
 }
 
 void TestPageData::listingArray()

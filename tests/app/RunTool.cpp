@@ -1,0 +1,45 @@
+// Runs one collection in the real window and prints every log line as it is added, so that a test in another
+// process can follow the run and end it at a chosen moment.
+// Usage: RunTool <host:port> <pages> <keyword>
+#include "app/uStartup.h"
+#include "tests/app/TMainFormFixture.h"
+#include "ui/TApplication.h"
+#include "ui/TNumberEdit.h"
+
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTextBlock>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    if (argc < 4) {
+        return 2;
+    }
+    TApplication::PrepareProcess();
+    TApplication app(argc, argv);
+    InitModules();
+    {
+        TMainFormFixture fixture;
+        TRunParams params;
+        params.Host = QString::fromLocal8Bit(argv[1]);
+        params.PauseMs = 0;
+        TMainForm* form = fixture.Start(params);
+        QObject::connect(form->RzMemo2, &QPlainTextEdit::textChanged, [form]() {
+            const QString line = form->RzMemo2->document()->lastBlock().text();
+            std::fprintf(stdout, "%s\n", line.toUtf8().constData());
+            std::fflush(stdout);
+        });
+        form->cbSearch->setEditText(QString::fromLocal8Bit(argv[3]));
+        form->edPageNum->setValue(QString::fromLocal8Bit(argv[2]).toInt());
+        QTest::mouseClick(form->RzBitBtn1, Qt::LeftButton);
+        for (const QString& box : fixture.Boxes()) {
+            std::fprintf(stdout, "BOX %s\n", box.toUtf8().constData());
+        }
+    }
+    DoneModules();
+    return 0;
+}
