@@ -4,8 +4,6 @@
 
 #include <QByteArray>
 
-#include <rapidjson/encodedstream.h>
-#include <rapidjson/memorystream.h>
 #include <rapidjson/reader.h>
 
 namespace {
@@ -31,17 +29,17 @@ qsizetype TrimmedLength(QStringView cut, bool keepBrace)
     return keepBrace ? brace + 1 : brace;
 }
 
-// Feeds the parser from UTF-8 bytes it must not change.
-bool ParseLimited(const QByteArray& utf8, rapidjson::Document* document)
+// Parses the UTF-16 text straight into a UTF-8 document: no converted copy of a large block is ever made.
+bool ParseLimited(const QString& block, rapidjson::Document* document)
 {
-    rapidjson::MemoryStream memory(utf8.constData(), static_cast<size_t>(utf8.size()));
-    rapidjson::EncodedInputStream<rapidjson::UTF8<>, rapidjson::MemoryStream> stream(memory);
+    using TUtf16Stream = rapidjson::GenericStringStream<rapidjson::UTF16<char16_t>>;
+    TUtf16Stream stream(reinterpret_cast<const char16_t*>(block.utf16()));
     bool parsed = false;
     auto generate = [&](rapidjson::Document& target) {
         TDepthLimitedHandler handler(target, TPageData::MaxDepth);
-        rapidjson::Reader reader;
-        parsed = !reader.Parse<rapidjson::kParseStopWhenDoneFlag | rapidjson::kParseIterativeFlag>(stream, handler)
-                      .IsError();
+        rapidjson::GenericReader<rapidjson::UTF16<char16_t>, rapidjson::UTF8<>> reader;
+        constexpr unsigned flags = rapidjson::kParseStopWhenDoneFlag | rapidjson::kParseIterativeFlag;
+        parsed = !reader.Parse<flags>(stream, handler).IsError();
         return parsed;
     };
     document->Populate(generate);
@@ -83,7 +81,7 @@ TPageData::Block TPageData::Extract(QString page)
 
 bool TPageData::Parse(const QString& block, rapidjson::Document* document)
 {
-    return ParseLimited(block.toUtf8(), document);
+    return ParseLimited(block, document);
 }
 
 const rapidjson::Value* TPageData::ListingArray(const rapidjson::Value& document, qint32 framing)

@@ -23,8 +23,8 @@ THttpResult HttpGet(const QString& url, int timeoutMs)
 
 QString HttpGetString(const QString& url, int timeoutMs)
 {
-    const THttpResult result = HttpGet(url, timeoutMs);
+    THttpResult result = HttpGet(url, timeoutMs);
     if (!result.ok)
         return {};
-    return PageText::FromUtf8(result.body).value_or(QString());
+    return PageText::TakeFromUtf8(std::move(result.body)).value_or(QString());
 }

@@ -5,6 +5,8 @@
 #include <QList>
 
 #include <bitset>
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace {
 
@@ -92,15 +94,32 @@ bool InCodePage(char16_t c)
     return Repertoire().Holds(c);
 }
 
-std::optional<QString> FromUtf8(QByteArrayView utf8)
+// Gives the memory of the bytes before end back to the system; the caller never reads them again.
+static void ReleaseConsumed(const uchar* bytes, qsizetype end, qsizetype* released)
 {
+    static const auto pageSize = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    const auto from = (reinterpret_cast<uintptr_t>(bytes + *released) + pageSize - 1) & ~(pageSize - 1);
+    const auto to = reinterpret_cast<uintptr_t>(bytes + end) & ~(pageSize - 1);
+    if (to > from) {
+        madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
+    }
+    *released = end;
+}
+
+static std::optional<QString> Decode(QByteArrayView utf8, bool release)
+{
+    constexpr qsizetype ReleaseStep = 4 << 20;
     const TRepertoire& repertoire = Repertoire();
     const auto* bytes = reinterpret_cast<const uchar*>(utf8.data());
     const qsizetype size = utf8.size();
     QString text(size, Qt::Uninitialized);
     char16_t* out = reinterpret_cast<char16_t*>(text.data());
     qsizetype n = 0;
+    qsizetype released = 0;
     for (qsizetype i = 0; i < size;) {
+        if (release && i - released >= ReleaseStep) {
+            ReleaseConsumed(bytes, i, &released);
+        }
         if (bytes[i] < 0x80) {
             out[n++] = bytes[i++];
             continue;
@@ -112,6 +131,17 @@ std::optional<QString> FromUtf8(QByteArrayView utf8)
     }
     text.truncate(n);
     return text;
+}
+
+std::optional<QString> FromUtf8(QByteArrayView utf8)
+{
+    return Decode(utf8, false);
+}
+
+std::optional<QString> TakeFromUtf8(QByteArray utf8)
+{
+    // A large body is let go while it is decoded, so it and its text are never both held whole.
+    return Decode(utf8, utf8.isDetached());
 }
 
 } // namespace PageText

@@ -7,6 +7,7 @@
 #include "ui/TNumberEdit.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -41,5 +42,14 @@ int main(int argc, char** argv)
         }
     }
     DoneModules();
+    // The peak of the resident memory, for tests that bound it.
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("VmHWM:")) {
+                std::fprintf(stdout, "PEAK %s\n", line.mid(6).trimmed().constData());
+            }
+        }
+    }
     return 0;
 }

@@ -11,6 +11,7 @@ private slots:
     void extract();
     void listingArray_data();
     void listingArray();
+    void textsArriveAsUtf8();
 };
 
 void TestPageData::extract_data()
@@ -84,6 +85,14 @@ void TestPageData::listingArray()
     const bool parsed = TPageData::Parse(block, &document);
     const rapidjson::Value* array = parsed ? TPageData::ListingArray(document, framing) : nullptr;
     QCOMPARE(array == nullptr ? -1 : static_cast<int>(array->Size()), length);
+}
+
+void TestPageData::textsArriveAsUtf8()
+{
+    rapidjson::Document document;
+    QVERIFY(TPageData::Parse(QStringLiteral("[{\"t\":\"办公桌 \\u00e9\\ud83d\\ude00\"}]"), &document));
+    const rapidjson::Value& title = document[0]["t"];
+    QCOMPARE(QString::fromUtf8(title.GetString(), title.GetStringLength()), QStringLiteral("办公桌 é\U0001F600"));
 }
 
 QTEST_GUILESS_MAIN(TestPageData)
