@@ -121,6 +121,8 @@ void TMainForm::ExportFinished()
         return;
     }
     m_exportThread = nullptr;
+    // Closing the progress dialog announces a cancel; the outcome is already settled.
+    disconnect(m_exportProgress, nullptr, thread, nullptr);
     m_exportProgress->close();
     m_exportProgress->deleteLater();
     m_exportProgress = nullptr;
