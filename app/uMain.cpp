@@ -72,6 +72,7 @@ void TMainForm::closeEvent(QCloseEvent* event)
 void TMainForm::FormClose()
 {
     m_closed = true;
+    StopExport();
     SaveSettings();
     m_dm->CloseDatabase();
 }

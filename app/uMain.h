@@ -6,13 +6,20 @@
 #include <QModelIndex>
 #include <QString>
 
+#include <vector>
+
 class QComboBox;
 class QLabel;
 class QPlainTextEdit;
+class QProgressDialog;
 class QPushButton;
 class QTableView;
 class QTimer;
 class TDM;
+class TExportDialog;
+class TExportThread;
+struct TExportColumn;
+struct TExportRequest;
 class TFindDialog;
 class TLinkDelegate;
 class TProfileFile;
@@ -53,6 +60,7 @@ public:
     QLabel* RzStatusPane1 = nullptr;
     QLabel* Image1 = nullptr;
     QLabel* Image2 = nullptr;
+    QPushButton* btnExport = nullptr;
 
     bool StopFlag = false;
     qint32 PageFormat = -1; // -1 none found, 0 page-config block, 1 body block
@@ -64,6 +72,7 @@ public:
     // Stores the listings of a block; returns their number. A failure while storing sets error.
     int StorePageJson(const QString& keyword, const QString& block, QString* error);
     bool IsRunning() const { return m_running; }
+    bool IsExporting() const { return m_exportThread != nullptr; }
 
     static QString SearchUrl(const QString& host, const QString& keyword, int offset);
     void LoadSettings();
@@ -79,6 +88,7 @@ private slots:
     void RzBitBtn1Click();
     void RzBitBtn2Click();
     void gridCellClick(const QModelIndex& index);
+    void btnExportClick();
 
 private:
     bool CollectPages(const QString& keyword, int pageCount);
@@ -106,6 +116,13 @@ private:
     bool SaveGridLayout(TProfileFile& ini);
     // The name of the field a grid column shows.
     QString ColumnField(int column) const;
+    // The grid's shown columns in the order the user sees them.
+    std::vector<TExportColumn> ExportColumns() const;
+    TExportRequest ExportRequestOf(const TExportDialog& dialog) const;
+    void StartExport(TExportRequest request);
+    void ExportProgress(qint64 done, qint64 total);
+    void ExportFinished();
+    void StopExport();
 
     TDM* m_dm;
     TRunParams m_params;
@@ -118,6 +135,8 @@ private:
     int m_gridColumns = 0;
     bool m_running = false;
     bool m_closed = false;
+    TExportThread* m_exportThread = nullptr;
+    QProgressDialog* m_exportProgress = nullptr;
 };
 
 extern TMainForm* MainForm;

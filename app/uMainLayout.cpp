@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 
@@ -85,8 +86,11 @@ void TMainForm::CreateTopBar()
     Image2 = NewLabel(RzPanel1, "Image2", QString());
     Image2->setPixmap(TGlyphs::LogoPicture());
     Image2->setAlignment(Qt::AlignCenter);
+    btnExport = NewButton(RzPanel1, "btnExport", QStringLiteral("导出"),
+                          style()->standardIcon(QStyle::SP_DialogSaveButton), 520, 51);
     connect(RzBitBtn1, &QPushButton::clicked, this, &TMainForm::RzBitBtn1Click);
     connect(RzBitBtn2, &QPushButton::clicked, this, &TMainForm::RzBitBtn2Click);
+    connect(btnExport, &QPushButton::clicked, this, &TMainForm::btnExportClick);
 }
 
 void TMainForm::CreateLogColumn()
@@ -126,6 +130,7 @@ void TMainForm::SetTabOrder()
     setTabOrder(RzBitBtn2, edPageNum);
     setTabOrder(edPageNum, RzMemo2);
     setTabOrder(RzMemo2, grid);
+    setTabOrder(grid, btnExport);
 }
 
 void TMainForm::PlaceControls()

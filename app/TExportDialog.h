@@ -1,0 +1,56 @@
+#pragma once
+
+#include "export/TExportRequest.h"
+
+#include <QDialog>
+#include <QStringList>
+
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+// Asks what to export (the grid's rows, or every row of the table, optionally those of one keyword),
+// in which format and to which file.
+class TExportDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // Takes the place of the user in tests: sets the controls and returns whether the dialog is accepted.
+    using Hook = std::function<bool(TExportDialog& dialog)>;
+
+    TExportDialog(const QStringList& keywords, int gridRows, QWidget* parent = nullptr);
+
+    QRadioButton* rbGridRows = nullptr;
+    QRadioButton* rbTableRows = nullptr;
+    QCheckBox* chkKeyword = nullptr;
+    QComboBox* cbKeyword = nullptr;
+    QRadioButton* rbXlsx = nullptr;
+    QRadioButton* rbCsv = nullptr;
+    QLineEdit* edPath = nullptr;
+    QPushButton* btnBrowse = nullptr;
+    QPushButton* btnOk = nullptr;
+
+    TExportRequest::Source Source() const;
+    TExportRequest::Format Format() const;
+    bool FilterKeyword() const;
+    QString Keyword() const;
+    QString Path() const;
+
+    // Shows the dialog modally (or runs the test hook); true when the user chose to export.
+    bool Run();
+    static void SetTestHook(Hook hook);
+
+    // The path with the suffix of the format in place of a suffix of the other format.
+    static QString WithSuffix(const QString& path, TExportRequest::Format format);
+
+private:
+    void CreateControls(const QStringList& keywords, int gridRows);
+    void UpdateControls();
+    void FormatChanged();
+    void Browse();
+};

@@ -1,0 +1,149 @@
+// Export of the goods: the dialog, the copy of the grid's rows, the worker thread and its progress.
+#include "app/TExportDialog.h"
+#include "app/uMain.h"
+#include "export/TExportJob.h"
+#include "export/TExportThread.h"
+#include "storage/engine/TConnection.h"
+#include "storage/engine/TRowSet.h"
+#include "storage/engine/TRowSetModel.h"
+#include "storage/uConst.h"
+#include "storage/uDBFunc.h"
+#include "storage/uDataModule.h"
+#include "ui/TMessageBox.h"
+
+#include <QDir>
+#include <QHeaderView>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTableView>
+
+namespace {
+const int ProgressSteps = 1000;
+} // namespace
+
+void TMainForm::btnExportClick()
+{
+    if (IsExporting()) {
+        return;
+    }
+    QStringList keywords;
+    QString error;
+    if (m_dm->conn()->IsOpen() && !TExportJob::Keywords(m_dm->conn(), &keywords, &error)) {
+        keywords.clear(); // the dialog then offers no keyword filter
+    }
+    TExportDialog dialog(keywords, grid->model()->rowCount(), this);
+    if (!dialog.Run()) {
+        return;
+    }
+    StartExport(ExportRequestOf(dialog));
+}
+
+std::vector<TExportColumn> TMainForm::ExportColumns() const
+{
+    const QHeaderView* header = grid->horizontalHeader();
+    const QAbstractItemModel* model = grid->model();
+    std::vector<TExportColumn> columns;
+    for (int visual = 0; visual < header->count(); ++visual) {
+        const int logical = header->logicalIndex(visual);
+        if (!header->isSectionHidden(logical)) {
+            columns.push_back({ColumnField(logical), model->headerData(logical, Qt::Horizontal).toString()});
+        }
+    }
+    return columns;
+}
+
+// The grid's rows are copied here, on the window's thread, so the worker never touches the goods query.
+TExportRequest TMainForm::ExportRequestOf(const TExportDialog& dialog) const
+{
+    TExportRequest request;
+    request.RowSource = dialog.Source();
+    request.FileFormat = dialog.Format();
+    request.Path = dialog.Path();
+    request.Columns = ExportColumns();
+    if (request.RowSource == TExportRequest::TableRows) {
+        request.ConnectionString = TDBFunc::ConnectionString(DbPath, TDBFunc::Password());
+        request.FilterKeyword = dialog.FilterKeyword();
+        request.Keyword = dialog.Keyword();
+        return request;
+    }
+    const TRowSet* rows = m_dm->qrGoodsList();
+    std::vector<int> fields;
+    for (const TExportColumn& column : request.Columns) {
+        fields.push_back(rows->FieldIndex(column.Field));
+    }
+    const int count = grid->model()->rowCount();
+    request.Rows.reserve(static_cast<size_t>(count) * fields.size());
+    for (int row = 0; row < count; ++row) {
+        for (const int field : fields) {
+            request.Rows.push_back(rows->Value(row, field));
+        }
+    }
+    return request;
+}
+
+void TMainForm::StartExport(TExportRequest request)
+{
+    const QString path = QDir::toNativeSeparators(request.Path);
+    m_exportThread = new TExportThread(std::move(request), this);
+    m_exportProgress = new QProgressDialog(QStringLiteral("正在导出到 %1").arg(path), QStringLiteral("取消"), 0,
+                                           ProgressSteps, this);
+    m_exportProgress->setObjectName("ExportProgress");
+    m_exportProgress->setWindowTitle(QStringLiteral("导出"));
+    // Not modal: a modal progress dialog dispatches events inside every update.
+    m_exportProgress->setWindowModality(Qt::NonModal);
+    m_exportProgress->setAutoClose(false);
+    m_exportProgress->setAutoReset(false);
+    m_exportProgress->setMinimumDuration(300);
+    m_exportProgress->setValue(0);
+    connect(m_exportProgress, &QProgressDialog::canceled, m_exportThread, &TExportThread::Cancel);
+    connect(m_exportThread, &TExportThread::Progress, this, &TMainForm::ExportProgress);
+    connect(m_exportThread, &QThread::finished, this, &TMainForm::ExportFinished);
+    btnExport->setEnabled(false);
+    m_exportThread->start(QThread::LowPriority);
+}
+
+void TMainForm::ExportProgress(qint64 done, qint64 total)
+{
+    if (m_exportProgress == nullptr || m_exportProgress->wasCanceled()) {
+        return;
+    }
+    m_exportProgress->setValue(total > 0 ? static_cast<int>(done * ProgressSteps / total) : 0);
+    m_exportProgress->setLabelText(QStringLiteral("正在导出到 %1\n%2 / %3 行")
+                                       .arg(QDir::toNativeSeparators(m_exportThread->Path()))
+                                       .arg(done)
+                                       .arg(total));
+}
+
+void TMainForm::ExportFinished()
+{
+    TExportThread* thread = m_exportThread;
+    if (thread == nullptr) {
+        return;
+    }
+    m_exportThread = nullptr;
+    // Closing the progress dialog announces a cancel; the outcome is already settled.
+    disconnect(m_exportProgress, nullptr, thread, nullptr);
+    m_exportProgress->close();
+    m_exportProgress->deleteLater();
+    m_exportProgress = nullptr;
+    btnExport->setEnabled(true);
+    const QString path = QDir::toNativeSeparators(thread->Path());
+    if (!m_closed && thread->Succeeded()) {
+        TMessageBox::Show(TMessageBox::Information, QStringLiteral("导出"),
+                          QStringLiteral("已导出 %1 行到 %2").arg(thread->RowsWritten()).arg(path));
+    } else if (!m_closed && !thread->Cancelled()) {
+        TMessageBox::Show(TMessageBox::Critical, QStringLiteral("导出失败"),
+                          QStringLiteral("无法导出到 %1：%2").arg(path, thread->Error()));
+    }
+    thread->deleteLater();
+}
+
+// Closing the window ends a running export: the file stays as it was before.
+void TMainForm::StopExport()
+{
+    if (m_exportThread != nullptr) {
+        m_exportThread->Cancel();
+        m_exportThread->wait();
+        ExportFinished();
+    }
+}

@@ -1,0 +1,165 @@
+#include "export/TCsvWriter.h"
+
+#include <QLocale>
+
+namespace {
+const qsizetype FlushBytes = 1 << 20;
+
+bool IsNumber(const QVariant& cell)
+{
+    switch (cell.metaType().id()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QByteArray NumberText(const QVariant& cell)
+{
+    const int type = cell.metaType().id();
+    if (type == QMetaType::Double || type == QMetaType::Float) {
+        return QByteArray::number(cell.toDouble(), 'g', QLocale::FloatingPointShortest);
+    }
+    if (type == QMetaType::ULongLong) {
+        return QByteArray::number(cell.toULongLong());
+    }
+    return QByteArray::number(cell.toLongLong());
+}
+
+QString CellText(const QVariant& cell)
+{
+    if (cell.metaType().id() == QMetaType::QByteArray) {
+        return QString::fromUtf8(cell.toByteArray());
+    }
+    return cell.toString();
+}
+
+bool StartsLikeFormula(const QString& text)
+{
+    if (text.isEmpty()) {
+        return false;
+    }
+    switch (text.at(0).unicode()) {
+    case '=':
+    case '+':
+    case '-':
+    case '@':
+    case '\t':
+    case '\r':
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool NeedsQuotes(const QByteArray& text)
+{
+    for (const char c : text) {
+        if (c == ',' || c == '"' || c == '\r' || c == '\n') {
+            return true;
+        }
+    }
+    return false;
+}
+} // namespace
+
+TCsvWriter::TCsvWriter() = default;
+
+TCsvWriter::~TCsvWriter()
+{
+    Discard();
+}
+
+QByteArray TCsvWriter::Field(const QVariant& cell)
+{
+    if (cell.isNull()) {
+        return QByteArray();
+    }
+    if (IsNumber(cell)) {
+        return NumberText(cell);
+    }
+    QString text = CellText(cell);
+    if (StartsLikeFormula(text)) {
+        text.prepend(QLatin1Char('\''));
+    }
+    QByteArray bytes = text.toUtf8();
+    if (!NeedsQuotes(bytes)) {
+        return bytes;
+    }
+    bytes.replace('"', "\"\"");
+    return '"' + bytes + '"';
+}
+
+bool TCsvWriter::Open(const QString& path, QString* error)
+{
+    Discard();
+    m_file = std::make_unique<QSaveFile>(path);
+    if (!m_file->open(QIODevice::WriteOnly)) {
+        *error = m_file->errorString();
+        m_file.reset();
+        return false;
+    }
+    m_buffer.reserve(FlushBytes + 4096);
+    m_buffer.append("\xEF\xBB\xBF");
+    return true;
+}
+
+bool TCsvWriter::WriteRow(std::span<const QVariant> cells, QString* error)
+{
+    if (m_file == nullptr) {
+        *error = QStringLiteral("the file is not open");
+        return false;
+    }
+    for (size_t i = 0; i < cells.size(); ++i) {
+        if (i > 0) {
+            m_buffer.append(',');
+        }
+        m_buffer.append(Field(cells[i]));
+    }
+    m_buffer.append("\r\n");
+    return m_buffer.size() < FlushBytes || Flush(error);
+}
+
+bool TCsvWriter::Flush(QString* error)
+{
+    if (m_file->write(m_buffer) != m_buffer.size()) {
+        *error = m_file->errorString();
+        return false;
+    }
+    m_buffer.clear();
+    return true;
+}
+
+bool TCsvWriter::Commit(QString* error)
+{
+    if (m_file == nullptr) {
+        *error = QStringLiteral("the file is not open");
+        return false;
+    }
+    if (!Flush(error)) {
+        Discard();
+        return false;
+    }
+    if (!m_file->commit()) {
+        *error = m_file->errorString();
+        m_file.reset();
+        return false;
+    }
+    m_file.reset();
+    return true;
+}
+
+void TCsvWriter::Discard()
+{
+    if (m_file != nullptr) {
+        m_file->cancelWriting();
+        m_file.reset();
+    }
+    m_buffer.clear();
+}

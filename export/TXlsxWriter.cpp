@@ -1,0 +1,206 @@
+#include "export/TXlsxWriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+#include <cstdio>
+#include <cstring>
+#include <xlsxwriter.h>
+
+namespace {
+// The longest text a cell holds, in UTF-8 bytes.
+const qsizetype CellTextBytes = 32767;
+
+QString Reason(lxw_error code)
+{
+    return QString::fromUtf8(lxw_strerror(code));
+}
+
+// Cuts a text to the cell limit without splitting a character.
+QByteArray FitCell(QByteArray bytes)
+{
+    if (bytes.size() <= CellTextBytes) {
+        return bytes;
+    }
+    qsizetype end = CellTextBytes;
+    while (end > 0 && (static_cast<unsigned char>(bytes.at(end)) & 0xC0) == 0x80) {
+        --end;
+    }
+    bytes.truncate(end);
+    return bytes;
+}
+
+// U+FFFE and U+FFFF are no XML characters at all; one of them would make the whole sheet unreadable.
+// Control characters need nothing here: the library writes them as "_xHHHH_" escapes.
+QString XmlSafe(QString text)
+{
+    text.remove(QChar(0xFFFE));
+    text.remove(QChar(0xFFFF));
+    return text;
+}
+} // namespace
+
+TXlsxWriter::TXlsxWriter(int sheetRows)
+    : m_sheetRows(qMax(2, sheetRows))
+{
+}
+
+TXlsxWriter::~TXlsxWriter()
+{
+    Discard();
+}
+
+bool TXlsxWriter::Open(const QString& path, QString* error)
+{
+    Discard();
+    const QFileInfo target(path);
+    if (target.isDir()) {
+        *error = QStringLiteral("Is a directory");
+        return false;
+    }
+    // The placeholder shows at once whether the folder takes a file, and keeps the name for the workbook.
+    QTemporaryFile placeholder(target.absolutePath() + QStringLiteral("/.") + target.fileName()
+                               + QStringLiteral(".XXXXXX.part"));
+    if (!placeholder.open()) {
+        *error = placeholder.errorString();
+        return false;
+    }
+    placeholder.setAutoRemove(false);
+    m_temporary = placeholder.fileName();
+    placeholder.close();
+    m_path = target.absoluteFilePath();
+
+    lxw_workbook_options options;
+    std::memset(&options, 0, sizeof(options));
+    options.constant_memory = LXW_TRUE;
+    options.use_zip64 = LXW_TRUE;
+    const QByteArray name = QFile::encodeName(m_temporary);
+    m_workbook = workbook_new_opt(name.constData(), &options);
+    if (m_workbook == nullptr) {
+        *error = QStringLiteral("the workbook cannot be created");
+        RemoveTemporary();
+        return false;
+    }
+    return AddSheet(error);
+}
+
+bool TXlsxWriter::AddSheet(QString* error)
+{
+    ++m_sheetCount;
+    const QByteArray name = QStringLiteral("Sheet%1").arg(m_sheetCount).toUtf8();
+    m_sheet = workbook_add_worksheet(m_workbook, name.constData());
+    if (m_sheet == nullptr) {
+        *error = QStringLiteral("the worksheet cannot be added");
+        return false;
+    }
+    m_row = 0;
+    return true;
+}
+
+bool TXlsxWriter::WriteRow(std::span<const QVariant> cells, QString* error)
+{
+    if (m_workbook == nullptr) {
+        *error = QStringLiteral("the file is not open");
+        return false;
+    }
+    const bool first = m_sheetCount == 1 && m_row == 0;
+    if (first) {
+        m_firstRow.assign(cells.begin(), cells.end());
+    }
+    if (m_row >= m_sheetRows) {
+        if (!AddSheet(error) || !WriteRow(m_firstRow, error)) {
+            return false;
+        }
+    }
+    for (size_t column = 0; column < cells.size(); ++column) {
+        if (!WriteCell(static_cast<int>(column), cells[column], error)) {
+            return false;
+        }
+    }
+    ++m_row;
+    return true;
+}
+
+bool TXlsxWriter::WriteCell(int column, const QVariant& cell, QString* error)
+{
+    if (cell.isNull()) {
+        return true;
+    }
+    const auto row = static_cast<lxw_row_t>(m_row);
+    const auto col = static_cast<lxw_col_t>(column);
+    lxw_error rc = LXW_NO_ERROR;
+    switch (cell.metaType().id()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+    case QMetaType::Float:
+        rc = worksheet_write_number(m_sheet, row, col, cell.toDouble(), nullptr);
+        break;
+    default: {
+        const QString text
+            = cell.metaType().id() == QMetaType::QByteArray ? QString::fromUtf8(cell.toByteArray()) : cell.toString();
+        if (text.isEmpty()) {
+            return true;
+        }
+        const QByteArray bytes = FitCell(XmlSafe(text).toUtf8());
+        rc = worksheet_write_string(m_sheet, row, col, bytes.constData(), nullptr);
+        break;
+    }
+    }
+    if (rc != LXW_NO_ERROR) {
+        *error = Reason(rc);
+        return false;
+    }
+    return true;
+}
+
+bool TXlsxWriter::Commit(QString* error)
+{
+    if (m_workbook == nullptr) {
+        *error = QStringLiteral("the file is not open");
+        return false;
+    }
+    // The workbook makes its file afresh, so that it gets the permissions of any new file.
+    QFile::remove(m_temporary);
+    const lxw_error rc = workbook_close(m_workbook); // frees the workbook whatever the outcome
+    m_workbook = nullptr;
+    m_sheet = nullptr;
+    if (rc != LXW_NO_ERROR) {
+        *error = Reason(rc);
+        RemoveTemporary();
+        return false;
+    }
+    // rename() replaces an existing file in one step, so the path never holds a partial workbook.
+    if (std::rename(QFile::encodeName(m_temporary).constData(), QFile::encodeName(m_path).constData()) != 0) {
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+        RemoveTemporary();
+        return false;
+    }
+    m_temporary.clear();
+    return true;
+}
+
+void TXlsxWriter::Discard()
+{
+    if (m_workbook != nullptr) {
+        lxw_workbook_free(m_workbook);
+        m_workbook = nullptr;
+        m_sheet = nullptr;
+    }
+    RemoveTemporary();
+    m_sheetCount = 0;
+    m_row = 0;
+    m_firstRow.clear();
+}
+
+void TXlsxWriter::RemoveTemporary()
+{
+    if (!m_temporary.isEmpty()) {
+        QFile::remove(m_temporary);
+        m_temporary.clear();
+    }
+}

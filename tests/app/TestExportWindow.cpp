@@ -1,0 +1,186 @@
+#include "app/TExportDialog.h"
+#include "app/uStartup.h"
+#include "tests/app/TMainFormFixture.h"
+#include "tests/app/TSearchPages.h"
+#include "tests/export/TWorkbookReader.h"
+#include "tests/support/TFakeMarketplace.h"
+#include "ui/TApplication.h"
+#include "ui/TNumberEdit.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+void Collect(TMainForm* form, const QString& keyword)
+{
+    form->cbSearch->setEditText(keyword);
+    form->edPageNum->setValue(1);
+    QTest::mouseClick(form->RzBitBtn1, Qt::LeftButton);
+}
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+} // namespace
+
+// The export as the user runs it: the button, the dialog (through its hook) and the result's box.
+class TestExportWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void buttonSitsInTheTopBar();
+    void gridRowsInTheGridsColumnOrder();
+    void tableRowsOfOneKeyword();
+    void unwritablePathNamesFileAndReason();
+
+private:
+    // Runs the export with the dialog set by the hook and waits for the box at its end; false without one.
+    bool Export(const std::function<void(TExportDialog&)>& choose);
+
+    TFakeMarketplace* m_server = nullptr;
+    TMainFormFixture* m_fixture = nullptr;
+    TMainForm* m_form = nullptr;
+    QTemporaryDir m_dir;
+};
+
+void TestExportWindow::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+}
+
+void TestExportWindow::cleanupTestCase()
+{
+    TExportDialog::SetTestHook({});
+}
+
+void TestExportWindow::init()
+{
+    TMainFormFixture::RemoveDataFiles();
+    m_server = new TFakeMarketplace;
+    QVERIFY(m_server->Start());
+    m_server->ServePage(TSearchPages::Target("desk", 0), TSearchPages::Page(6, 100));
+    m_server->ServePage(TSearchPages::Target(QStringLiteral("椅子"), 0), TSearchPages::Page(3));
+    m_fixture = new TMainFormFixture;
+    TRunParams params;
+    params.Host = m_server->Host();
+    params.PauseMs = 10;
+    params.TimeoutMs = 3000;
+    m_form = m_fixture->Start(params);
+    // The table holds both runs; the grid shows the last one only.
+    Collect(m_form, "desk");
+    Collect(m_form, QStringLiteral("椅子"));
+    QCOMPARE(m_form->grid->model()->rowCount(), 3);
+    m_fixture->ClearBoxes();
+}
+
+void TestExportWindow::cleanup()
+{
+    delete m_fixture;
+    delete m_server;
+}
+
+bool TestExportWindow::Export(const std::function<void(TExportDialog&)>& choose)
+{
+    TExportDialog::SetTestHook([choose](TExportDialog& dialog) {
+        choose(dialog);
+        return true;
+    });
+    QTest::mouseClick(m_form->btnExport, Qt::LeftButton);
+    return QTest::qWaitFor([this]() { return !m_fixture->Boxes().isEmpty(); }, 10000) && m_form->btnExport->isEnabled();
+}
+
+void TestExportWindow::buttonSitsInTheTopBar()
+{
+    QCOMPARE(m_form->btnExport->objectName(), QStringLiteral("btnExport"));
+    QCOMPARE(m_form->btnExport->parentWidget(), m_form->RzPanel1);
+    QCOMPARE(m_form->btnExport->geometry(), QRect(520, 51, 75, 25));
+    QCOMPARE(m_form->btnExport->text(), QStringLiteral("导出"));
+    QVERIFY(m_form->btnExport->geometry().right() < m_form->Image2->geometry().left());
+}
+
+void TestExportWindow::gridRowsInTheGridsColumnOrder()
+{
+    QHeaderView* header = m_form->grid->horizontalHeader();
+    header->moveSection(header->count() - 1, 0); // 评价数 first
+    const QString path = m_dir.filePath("grid.csv");
+    QVERIFY(Export([path](TExportDialog& dialog) {
+        dialog.rbGridRows->setChecked(true);
+        dialog.rbCsv->setChecked(true);
+        dialog.edPath->setText(path);
+    }));
+    QVERIFY2(m_fixture->Boxes().first().contains(QStringLiteral("已导出 3 行")),
+             qPrintable(m_fixture->Boxes().first()));
+    const QList<QByteArray> lines = ReadAll(path).split('\n');
+    QCOMPARE(lines.size(), 5); // header, three rows, the empty rest after the last CR LF
+    QCOMPARE(lines.at(0), QByteArray("\xEF\xBB\xBF评价数,标题,图片,详细,价格,运费,原价,地点,淘宝号,旺旺昵称,店铺\r"));
+    QVERIFY2(lines.at(2).startsWith("1,\"商品 1 \"\"特价\"\"\",//img.example/1.jpg,"), lines.at(2).constData());
+}
+
+void TestExportWindow::tableRowsOfOneKeyword()
+{
+    const QString path = m_dir.filePath("desk.xlsx");
+    QStringList offered;
+    QVERIFY(Export([path, &offered](TExportDialog& dialog) {
+        for (int i = 0; i < dialog.cbKeyword->count(); ++i) {
+            offered.append(dialog.cbKeyword->itemText(i));
+        }
+        dialog.rbTableRows->setChecked(true);
+        dialog.chkKeyword->setChecked(true);
+        dialog.cbKeyword->setCurrentText("desk");
+        dialog.rbXlsx->setChecked(true);
+        dialog.edPath->setText(path);
+    }));
+    QCOMPARE(offered, QStringList({"desk", QStringLiteral("椅子")}));
+    QList<QStringList> rows;
+    QString error;
+    QVERIFY2(TWorkbookReader::ReadSheet(path, 1, &rows, &error), qPrintable(error));
+    QCOMPARE(rows.size(), 7);
+    QCOMPARE(rows.at(0).first(), QStringLiteral("s:标题"));
+    QCOMPARE(rows.at(1).mid(0, 1), QStringList({QStringLiteral("s:商品 100 \"特价\"")}));
+    QCOMPARE(rows.at(6).at(3), QStringLiteral("n:105.5")); // 价格, a number cell
+}
+
+void TestExportWindow::unwritablePathNamesFileAndReason()
+{
+    const QString blocker = m_dir.filePath("plain-file");
+    QFile file(blocker);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QString path = blocker + QStringLiteral("/out.csv");
+    QVERIFY(Export([path](TExportDialog& dialog) {
+        dialog.rbCsv->setChecked(true);
+        dialog.edPath->setText(path);
+    }));
+    const QString box = m_fixture->Boxes().first();
+    QVERIFY2(box.startsWith(QStringLiteral("导出失败|无法导出到 ") + path + QStringLiteral("：")), qPrintable(box));
+    QVERIFY2(box.size() > box.indexOf(QStringLiteral("：")) + 1, "the reason follows the file");
+}
+
+int main(int argc, char** argv)
+{
+    TApplication app(argc, argv);
+    InitModules();
+    TestExportWindow test;
+    const int result = QTest::qExec(&test, argc, argv);
+    DoneModules();
+    return result;
+}
+
+#include "TestExportWindow.moc"
