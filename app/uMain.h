@@ -15,6 +15,8 @@ class QProgressDialog;
 class QPushButton;
 class QTableView;
 class QTimer;
+class QMenu;
+class QSortFilterProxyModel;
 class TDM;
 class TExportDialog;
 class TExportThread;
@@ -58,6 +60,7 @@ public:
     QLabel* RzGlyphStatus1 = nullptr;
     QLabel* RzClockStatus1 = nullptr;
     QLabel* RzStatusPane1 = nullptr;
+    QLabel* RunProgressPane = nullptr; // the page and the rows of the current or last run
     QLabel* Image1 = nullptr;
     QLabel* Image2 = nullptr;
     QPushButton* btnExport = nullptr;
@@ -66,6 +69,8 @@ public:
     qint32 PageFormat = -1; // -1 none found, 0 page-config block, 1 body block
 
     void InitAfterCreate();
+    // The menu of a grid cell: copy, open the link in the system browser, copy the link. The caller owns it.
+    QMenu* CreateCellMenu(const QModelIndex& index);
     void AddLog(const QString& message);
     // Cuts the data block out of a page and records its framing in PageFormat.
     QString ExtractPageJson(QString page);
@@ -105,6 +110,9 @@ private:
     void ApplyColumnLayout();
     void SetDisplayWidths();
     void ShowFindDialog();
+    void CreateGridActions();
+    void ShowCellMenu(const QPoint& pos);
+    void SetRunProgress(const QString& text);
     void SetTabOrder();
     void PlaceControls();
     void StartClock();
@@ -130,6 +138,7 @@ private:
     QTimer* m_blinkTimer = nullptr;
     bool m_blinkGreen = true;
     TLinkDelegate* m_linkDelegate = nullptr;
+    QSortFilterProxyModel* m_sortModel = nullptr;
     TFindDialog* m_findDialog = nullptr;
     QByteArray m_gridState;
     int m_gridColumns = 0;

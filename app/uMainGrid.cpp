@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QShortcut>
+#include <QSortFilterProxyModel>
 #include <QTableView>
 
 namespace {
@@ -26,7 +27,7 @@ void TMainForm::CreateGrid()
     grid->setObjectName("grid");
     grid->setVerticalHeader(new TIndicatorHeader(grid));
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
     grid->setSelectionBehavior(QAbstractItemView::SelectItems);
     grid->setShowGrid(true);
     grid->setWordWrap(false);
@@ -40,17 +41,24 @@ void TMainForm::CreateGrid()
     for (int field = 0; field < query->FieldCount(); ++field) {
         query->SetVisible(field, GridFields.contains(query->Field(field).Name));
     }
-    grid->setModel(m_dm->dsGoodsList());
+    // Sorting by a click on a column title works on a proxy, so the query keeps its rows in their order.
+    m_sortModel = new QSortFilterProxyModel(this);
+    m_sortModel->setSourceModel(m_dm->dsGoodsList());
+    grid->setModel(m_sortModel);
+    grid->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    grid->horizontalHeader()->setSortIndicatorShown(true);
+    grid->setSortingEnabled(true);
     connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex& current) {
         static_cast<TIndicatorHeader*>(grid->verticalHeader())->SetCurrentRow(current.row());
     });
     connect(grid, &QTableView::clicked, this, &TMainForm::gridCellClick);
-    QAbstractItemModel* model = m_dm->dsGoodsList();
+    QAbstractItemModel* model = m_sortModel;
     connect(model, &QAbstractItemModel::modelAboutToBeReset, this, &TMainForm::KeepColumnLayout);
     connect(model, &QAbstractItemModel::modelReset, this, &TMainForm::ApplyColumnLayout);
     auto* find = new QShortcut(QKeySequence::Find, grid);
     find->setContext(Qt::WidgetWithChildrenShortcut);
     connect(find, &QShortcut::activated, this, &TMainForm::ShowFindDialog);
+    CreateGridActions();
     ApplyColumnLayout();
 }
 

@@ -17,6 +17,7 @@ namespace {
 const int TopBarHeight = 81;
 const int LeftColumnWidth = 185;
 const int StatusBarHeight = 19;
+const int ProgressPaneWidth = 220;
 const int LogoRightOffset = 198; // Image2 keeps its distance to the right edge
 const QColor NoticeGreen(0, 128, 0);
 const QColor NoticeOrange(255, 128, 0); // colour value 33023
@@ -118,6 +119,8 @@ void TMainForm::CreateStatusBar()
         = NewLabel(RzStatusBar1, "RzStatusPane1", QStringLiteral("输入关键字和页数，按“采集”开始收集商品信息"));
     RzStatusPane1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     SetTextColour(RzStatusPane1, NoticeGreen);
+    RunProgressPane = NewLabel(RzStatusBar1, "RunProgressPane", QString());
+    RunProgressPane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Image1 = NewLabel(RzStatusBar1, "Image1", QString());
     Image1->setPixmap(TGlyphs::ProgramIcon());
     Image1->setGeometry(1, -8, 32, 32);
@@ -147,7 +150,8 @@ void TMainForm::PlaceControls()
     RzStatusBar1->setGeometry(0, h - StatusBarHeight, w, StatusBarHeight);
     RzGlyphStatus1->setGeometry(0, 0, 49, StatusBarHeight);
     RzClockStatus1->setGeometry(49, 0, 173, StatusBarHeight);
-    RzStatusPane1->setGeometry(222, 0, qMax(0, w - 222), StatusBarHeight);
+    RzStatusPane1->setGeometry(222, 0, qMax(0, w - 222 - ProgressPaneWidth), StatusBarHeight);
+    RunProgressPane->setGeometry(qMax(222, w - ProgressPaneWidth), 0, ProgressPaneWidth, StatusBarHeight);
     Image1->raise();
 }
 

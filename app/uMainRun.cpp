@@ -76,7 +76,9 @@ void TMainForm::RzBitBtn1Click()
 bool TMainForm::CollectPages(const QString& keyword, int pageCount)
 {
     int offset = 0;
+    int stored = 0;
     for (int page = 1; page <= pageCount; ++page) {
+        SetRunProgress(QStringLiteral("第 %1/%2 页，已保存 %3 条").arg(page).arg(pageCount).arg(stored));
         AddLog(QStringLiteral("正在采集第%1页").arg(page));
         QString text = HttpGetString(SearchUrl(m_params.Host, keyword, offset), m_params.TimeoutMs);
         AddLog(QStringLiteral("完成网络提取"));
@@ -104,6 +106,8 @@ bool TMainForm::CollectPages(const QString& keyword, int pageCount)
             AddLog(QStringLiteral("没有数据保存"));
             break;
         }
+        stored += count;
+        SetRunProgress(QStringLiteral("第 %1/%2 页，已保存 %3 条").arg(page).arg(pageCount).arg(stored));
         AddLog(QStringLiteral("完成数据保存"));
         AddLog(QString());
         QThread::msleep(static_cast<unsigned long>(m_params.PauseMs));
@@ -112,6 +116,7 @@ bool TMainForm::CollectPages(const QString& keyword, int pageCount)
         }
         offset += count;
     }
+    SetRunProgress(QStringLiteral("本次采集共 %1 条").arg(stored));
     return true;
 }
 

@@ -31,7 +31,8 @@ QUrl TSystemBrowser::LinkOf(const QString& value)
     }
     const QUrl url(text);
     const QString scheme = url.scheme().toLower();
-    if (url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")) && !url.host().isEmpty()) {
+    if (url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
+        && !url.host().isEmpty()) {
         return url;
     }
     return QUrl();

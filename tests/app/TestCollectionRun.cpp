@@ -10,6 +10,7 @@
 #include "ui/TNumberEdit.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -134,6 +135,7 @@ void TestCollectionRun::threePagesWithOffsets()
                                 TSearchPages::Target(keyword, 88)}));
     QCOMPARE(m_form->grid->model()->rowCount(), 132);
     QCOMPARE(FileRowCount(), 132);
+    QCOMPARE(m_form->RunProgressPane->text(), QStringLiteral("本次采集共 132 条"));
     const QStringList page = {Fetched, Saved, QString()};
     QCOMPARE(Messages(m_form),
              QStringList({Start, Page1}) + page + QStringList({"正在采集第2页"}) + page + QStringList({"正在采集第3页"})

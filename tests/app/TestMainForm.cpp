@@ -77,7 +77,8 @@ void TestMainForm::controlsAndPlaces_data()
     QTest::newRow("status bar") << "RzStatusBar1" << QRect(0, 481, 870, 19);
     QTest::newRow("glyph pane") << "RzGlyphStatus1" << QRect(0, 0, 49, 19);
     QTest::newRow("clock pane") << "RzClockStatus1" << QRect(49, 0, 173, 19);
-    QTest::newRow("notice pane") << "RzStatusPane1" << QRect(222, 0, 648, 19);
+    QTest::newRow("notice pane") << "RzStatusPane1" << QRect(222, 0, 428, 19);
+    QTest::newRow("run progress pane") << "RunProgressPane" << QRect(650, 0, 220, 19);
     QTest::newRow("icon") << "Image1" << QRect(1, -8, 32, 32);
 }
 
