@@ -35,7 +35,7 @@ void DoneModules()
     DonePubFunc();
 }
 
-int RunProgram(int argc, char** argv)
+int RunProgram(int argc, char** argv, const std::function<void(TMainForm*)>& onInitialised)
 {
     PrepareBrowserEngine();
     TApplication app(argc, argv);
@@ -46,6 +46,9 @@ int RunProgram(int argc, char** argv)
     auto form = std::make_unique<TMainForm>(DM);
     MainForm = form.get();
     PubFunc->SetMainWindow(MainForm);
+    if (onInitialised) {
+        QObject::connect(MainForm, &TMainForm::Initialised, MainForm, [onInitialised] { onInitialised(MainForm); });
+    }
     MainForm->show();
     const int code = app.exec();
     form.reset();
