@@ -15,7 +15,7 @@ const Marker Markers[] = {
     {QLatin1String("\"body\":"), QLatin1String("\"srpbase"), false},
 };
 
-QString TrimAtLastBrace(const QString& cut, bool keepBrace)
+QStringView TrimAtLastBrace(QStringView cut, bool keepBrace)
 {
     const qsizetype brace = cut.lastIndexOf(QLatin1Char('}'));
     if (brace < 0) {
@@ -47,7 +47,8 @@ TPageData::Block TPageData::Extract(const QString& page)
         const qsizetype from = start + marker.start.size();
         const qsizetype end = page.indexOf(marker.end);
         if (end > from) {
-            block.Text = TrimAtLastBrace(page.mid(from, end - from), marker.keepBrace);
+            // The block is copied once, after trimming: pages run to several hundred kilobytes.
+            block.Text = TrimAtLastBrace(QStringView(page).sliced(from, end - from), marker.keepBrace).toString();
         }
         break;
     }

@@ -2,6 +2,7 @@
 // storing the listings of either framing and the write into the database.
 #include "app/TPageData.h"
 #include "net/PageText.h"
+#include "storage/engine/TConnection.h"
 #include "storage/uDataModule.h"
 
 #include <QCoreApplication>
