@@ -5,6 +5,7 @@
 #include <QList>
 
 #include <bitset>
+#include <cstring>
 
 namespace {
 
@@ -83,6 +84,13 @@ char32_t DecodeSequence(const uchar* bytes, qsizetype size, qsizetype& i)
     return cp;
 }
 
+bool IsAscii8(const uchar* bytes)
+{
+    quint64 word;
+    std::memcpy(&word, bytes, sizeof(word));
+    return (word & 0x8080808080808080ULL) == 0;
+}
+
 } // namespace
 
 namespace PageText {
@@ -101,6 +109,15 @@ std::optional<QString> FromUtf8(QByteArrayView utf8)
     char16_t* out = reinterpret_cast<char16_t*>(text.data());
     qsizetype n = 0;
     for (qsizetype i = 0; i < size;) {
+        // Pages are mostly ASCII: eight such bytes at a time while they last.
+        while (i + 8 <= size && IsAscii8(bytes + i)) {
+            for (int k = 0; k < 8; ++k)
+                out[n + k] = bytes[i + k];
+            n += 8;
+            i += 8;
+        }
+        if (i >= size)
+            break;
         if (bytes[i] < 0x80) {
             out[n++] = bytes[i++];
             continue;
