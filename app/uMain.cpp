@@ -61,6 +61,7 @@ void TMainForm::InitAfterCreate()
     show();
     raise();
     activateWindow();
+    emit Initialised();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)

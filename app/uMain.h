@@ -85,6 +85,10 @@ public:
 
     static QString ProductCaption();
 
+signals:
+    // The window has been initialised and shown: the database is open and the settings are loaded.
+    void Initialised();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

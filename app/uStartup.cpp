@@ -22,7 +22,7 @@ void DoneModules()
     DonePubFunc();
 }
 
-int RunProgram(int argc, char** argv)
+int RunProgram(int argc, char** argv, const std::function<void(TMainForm*)>& onInitialised)
 {
     TApplication::PrepareProcess();
     TApplication app(argc, argv);
@@ -33,6 +33,9 @@ int RunProgram(int argc, char** argv)
     auto form = std::make_unique<TMainForm>(DM);
     MainForm = form.get();
     PubFunc->SetMainWindow(MainForm);
+    if (onInitialised) {
+        QObject::connect(MainForm, &TMainForm::Initialised, MainForm, [onInitialised] { onInitialised(MainForm); });
+    }
     MainForm->show();
     const int code = app.exec();
     form.reset();

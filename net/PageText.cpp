@@ -5,6 +5,7 @@
 #include <QList>
 
 #include <bitset>
+#include <cstring>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -85,6 +86,13 @@ char32_t DecodeSequence(const uchar* bytes, qsizetype size, qsizetype& i)
     return cp;
 }
 
+bool IsAscii8(const uchar* bytes)
+{
+    quint64 word;
+    std::memcpy(&word, bytes, sizeof(word));
+    return (word & 0x8080808080808080ULL) == 0;
+}
+
 } // namespace
 
 namespace PageText {
@@ -120,6 +128,18 @@ static std::optional<QString> Decode(QByteArrayView utf8, bool release)
         if (release && i - released >= ReleaseStep) {
             ReleaseConsumed(bytes, i, &released);
         }
+        // Pages are mostly ASCII: eight such bytes at a time while they last (up to the next release).
+        const qsizetype stop = release ? qMin(size, released + ReleaseStep) : size;
+        while (i + 8 <= stop && IsAscii8(bytes + i)) {
+            for (int k = 0; k < 8; ++k)
+                out[n + k] = bytes[i + k];
+            n += 8;
+            i += 8;
+        }
+        if (i >= size)
+            break;
+        if (i + 8 > stop && release && i - released >= ReleaseStep)
+            continue;
         if (bytes[i] < 0x80) {
             out[n++] = bytes[i++];
             continue;

@@ -274,12 +274,17 @@ QStringList TDM::LoadSqlScript(const QString& name, const QString& type)
 {
     InitSchemaResource();
     QByteArray bytes;
-    QStringList statements;
     if (!ProgramResources::Find(name, type, &bytes)) {
-        return statements;
+        return {};
     }
+    return SplitSqlScript(CodePage::ToUnicode(bytes));
+}
+
+QStringList TDM::SplitSqlScript(const QString& script)
+{
+    QStringList statements;
     QString current;
-    for (const QString& line : SplitLines(CodePage::ToUnicode(bytes))) {
+    for (const QString& line : SplitLines(script)) {
         current += line;
         if (line.contains(QLatin1Char(';'))) {
             statements.append(current);

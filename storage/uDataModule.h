@@ -30,6 +30,9 @@ public:
 
     // The statements of the script resource: lines joined until a line that holds a ";".
     static QStringList LoadSqlScript(const QString& name, const QString& type);
+    // The splitting rule of LoadSqlScript: lines (ended by CR LF, CR or LF) are joined without their ends until
+    // a line that holds a ";" closes a statement; lines after the last such line are dropped.
+    static QStringList SplitSqlScript(const QString& script);
     void CreateSchema();
     void UpgradeSchema();
 
