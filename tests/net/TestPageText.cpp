@@ -35,6 +35,14 @@ void TestPageText::fromUtf8_data()
     QTest::newRow("surrogate") << QByteArray("\xED\xA0\x80") << false << QString();
     QTest::newRow("beyond U+10FFFF") << QByteArray("\xF4\x90\x80\x80") << false << QString();
     QTest::newRow("byte FF") << QByteArray("\xFF") << false << QString();
+    // Runs of ASCII are taken eight bytes at a time: characters and faults on either side of such runs.
+    QTest::newRow("ASCII runs around a character") << QByteArray("0123456789abc\xE5\xA5\xBD"
+                                                                 "012345678")
+                                                   << true << QString::fromUtf8("0123456789abc好012345678");
+    QTest::newRow("ASCII run up to the end")
+        << QByteArray("0123456789abcdef") << true << QStringLiteral("0123456789abcdef");
+    QTest::newRow("stray continuation after a run") << QByteArray("01234567\x80") << false << QString();
+    QTest::newRow("cut off after a run") << QByteArray("0123456789abcde\xE5\xA5") << false << QString();
 }
 
 void TestPageText::fromUtf8()
