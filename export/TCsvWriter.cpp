@@ -1,24 +1,11 @@
 #include "export/TCsvWriter.h"
 
+#include "export/CellValue.h"
+
 #include <QLocale>
 
 namespace {
 const qsizetype FlushBytes = 1 << 20;
-
-bool IsNumber(const QVariant& cell)
-{
-    switch (cell.metaType().id()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return true;
-    default:
-        return false;
-    }
-}
 
 QByteArray NumberText(const QVariant& cell)
 {
@@ -81,7 +68,7 @@ QByteArray TCsvWriter::Field(const QVariant& cell)
     if (cell.isNull()) {
         return QByteArray();
     }
-    if (IsNumber(cell)) {
+    if (CellValue::IsNumber(cell)) {
         return NumberText(cell);
     }
     QString text = CellText(cell);

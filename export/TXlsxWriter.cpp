@@ -1,5 +1,7 @@
 #include "export/TXlsxWriter.h"
 
+#include "export/CellValue.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -131,16 +133,9 @@ bool TXlsxWriter::WriteCell(int column, const QVariant& cell, QString* error)
     const auto row = static_cast<lxw_row_t>(m_row);
     const auto col = static_cast<lxw_col_t>(column);
     lxw_error rc = LXW_NO_ERROR;
-    switch (cell.metaType().id()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Double:
-    case QMetaType::Float:
+    if (CellValue::IsNumber(cell)) {
         rc = worksheet_write_number(m_sheet, row, col, cell.toDouble(), nullptr);
-        break;
-    default: {
+    } else {
         const QString text
             = cell.metaType().id() == QMetaType::QByteArray ? QString::fromUtf8(cell.toByteArray()) : cell.toString();
         if (text.isEmpty()) {
@@ -148,8 +143,6 @@ bool TXlsxWriter::WriteCell(int column, const QVariant& cell, QString* error)
         }
         const QByteArray bytes = FitCell(XmlSafe(text).toUtf8());
         rc = worksheet_write_string(m_sheet, row, col, bytes.constData(), nullptr);
-        break;
-    }
     }
     if (rc != LXW_NO_ERROR) {
         *error = Reason(rc);

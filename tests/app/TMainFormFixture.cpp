@@ -57,3 +57,12 @@ void TMainFormFixture::RemoveDataFiles()
     QFile::remove(DbPath);
     QFile::remove(IniPath);
 }
+
+TRunParams TMainFormFixture::LocalRun(const QString& host)
+{
+    TRunParams params;
+    params.Host = host;
+    params.PauseMs = 10;
+    params.TimeoutMs = 3000;
+    return params;
+}

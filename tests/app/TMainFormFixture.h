@@ -27,6 +27,9 @@ public:
     QStringList Boxes() const { return m_boxes; }
     void ClearBoxes() { m_boxes.clear(); }
 
+    // Run parameters for a local fake marketplace, with short waits.
+    static TRunParams LocalRun(const QString& host);
+
     // Removes the data files, so the next start is a first start.
     static void RemoveDataFiles();
 

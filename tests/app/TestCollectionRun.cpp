@@ -110,11 +110,7 @@ void TestCollectionRun::init()
     m_server = new TFakeMarketplace;
     QVERIFY(m_server->Start());
     m_fixture = new TMainFormFixture;
-    TRunParams params;
-    params.Host = m_server->Host();
-    params.PauseMs = 10;
-    params.TimeoutMs = 3000;
-    m_form = m_fixture->Start(params);
+    m_form = m_fixture->Start(TMainFormFixture::LocalRun(m_server->Host()));
 }
 
 void TestCollectionRun::cleanup()

@@ -78,11 +78,7 @@ void TestExportWindow::init()
     m_server->ServePage(TSearchPages::Target("desk", 0), TSearchPages::Page(6, 100));
     m_server->ServePage(TSearchPages::Target(QStringLiteral("椅子"), 0), TSearchPages::Page(3));
     m_fixture = new TMainFormFixture;
-    TRunParams params;
-    params.Host = m_server->Host();
-    params.PauseMs = 10;
-    params.TimeoutMs = 3000;
-    m_form = m_fixture->Start(params);
+    m_form = m_fixture->Start(TMainFormFixture::LocalRun(m_server->Host()));
     // The table holds both runs; the grid shows the last one only.
     Collect(m_form, "desk");
     Collect(m_form, QStringLiteral("椅子"));
