@@ -56,6 +56,7 @@ private slots:
     void columnPositionRules_data();
     void columnPositionRules();
     void failedWriteIsReportedAndWindowCloses();
+    void damagedDatabaseStopsTheInitialisation();
 };
 
 void TestSettings::firstStart()
@@ -199,6 +200,22 @@ void TestSettings::failedWriteIsReportedAndWindowCloses()
     QVERIFY(fixture.Boxes().first().endsWith(QStringLiteral("|Unable to write to %1").arg(IniPath)));
     fixture.Stop();
     QVERIFY(QDir().rmdir(IniPath));
+}
+
+void TestSettings::damagedDatabaseStopsTheInitialisation()
+{
+    QDir().mkpath(DataDir);
+    QVERIFY(TProfileFile(IniPath).WriteInteger("Param", "PageNum", 42));
+    QFile file(DbPath);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(4096, 'x'));
+    file.close();
+    TMainFormFixture fixture;
+    TMainForm* form = fixture.Start();
+    QCOMPARE(form->windowTitle(), TMainForm::ProductCaption());
+    QCOMPARE(fixture.Boxes().size(), 1);
+    QVERIFY2(fixture.Boxes().first().contains("file is not a database"), qPrintable(fixture.Boxes().first()));
+    QCOMPARE(form->edPageNum->value(), 3); // the settings were not loaded
 }
 
 int main(int argc, char** argv)
