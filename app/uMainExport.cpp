@@ -23,8 +23,8 @@ const int ProgressSteps = 1000;
 
 void TMainForm::btnExportClick()
 {
-    if (IsExporting()) {
-        return;
+    if (IsExporting() || m_running) {
+        return; // a run keeps the grid changing; the export waits until it has ended
     }
     QStringList keywords;
     QString error;

@@ -9,6 +9,8 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScopeGuard>
 #include <QThread>
 #include <QTime>
 
@@ -58,6 +60,8 @@ void TMainForm::RzBitBtn1Click()
         return; // a press during a run is ignored
     }
     TRunGuard guard(&m_running);
+    btnExport->setEnabled(false);
+    const auto enableExport = qScopeGuard([this]() { btnExport->setEnabled(true); });
     QString error;
     if (!m_dm->OpenGoodsQuery(&error)) {
         TApplication::HandleError(error);

@@ -228,9 +228,14 @@ void TestCollectionRun::typedPageCountIsClamped()
 void TestCollectionRun::collectDuringRunIsIgnored()
 {
     QPushButton* collect = m_form->RzBitBtn1;
-    m_server->SetHandler([collect](const QByteArray& request) {
+    std::atomic<bool> exportEnabled = true;
+    QPushButton* exportButton = m_form->btnExport;
+    m_server->SetHandler([collect, exportButton, &exportEnabled](const QByteArray& request) {
         if (!TFakeMarketplace::Target(request).contains("&s=")) {
             QMetaObject::invokeMethod(collect, &QPushButton::click, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                exportButton, [exportButton, &exportEnabled]() { exportEnabled = exportButton->isEnabled(); },
+                Qt::QueuedConnection);
         }
         return TResponseScript::WithLength(200, TSearchPages::Page(3));
     });
@@ -238,6 +243,8 @@ void TestCollectionRun::collectDuringRunIsIgnored()
     QCOMPARE(m_server->Requests().size(), 2);
     QCOMPARE(Messages(m_form).count(Start), 1);
     QCOMPARE(Messages(m_form).last(), Finished);
+    QVERIFY(!exportEnabled); // no export while a run changes the grid
+    QVERIFY(m_form->btnExport->isEnabled());
 }
 
 void TestCollectionRun::closeDuringRunStoresNothingMore()
