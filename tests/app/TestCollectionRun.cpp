@@ -6,6 +6,7 @@
 #include "tests/app/TMainFormFixture.h"
 #include "tests/app/TSearchPages.h"
 #include "tests/support/TFakeMarketplace.h"
+#include "tests/support/TestDatabase.h"
 #include "ui/TApplication.h"
 #include "ui/TNumberEdit.h"
 
@@ -54,19 +55,7 @@ QList<QByteArray> Targets(const TFakeMarketplace& server)
 // Rows of goodslist as another connection sees them in the file.
 int FileRowCount()
 {
-    TConnection connection;
-    QString error;
-    if (!connection.Open(TDBFunc::ConnectionString(DbPath, TDBFunc::Password()), &error)) {
-        qWarning("%s", qPrintable(error));
-        return -1;
-    }
-    TRowSet rows;
-    rows.SetConnection(&connection);
-    if (!rows.Open(QStringLiteral("select count(*) from goodslist"), &error)) {
-        qWarning("%s", qPrintable(error));
-        return -1;
-    }
-    return rows.Value(0, 0).toInt();
+    return QueryDatabaseFile(DbPath, QStringLiteral("select count(*) from goodslist")).toInt();
 }
 
 void Collect(TMainForm* form, const QString& keyword, int pages)

@@ -4,6 +4,7 @@
 #include "tests/app/TSearchPages.h"
 #include "tests/export/TWorkbookReader.h"
 #include "tests/support/TFakeMarketplace.h"
+#include "tests/support/TestFiles.h"
 #include "ui/TApplication.h"
 #include "ui/TNumberEdit.h"
 
@@ -25,12 +26,6 @@ void Collect(TMainForm* form, const QString& keyword)
     form->cbSearch->setEditText(keyword);
     form->edPageNum->setValue(1);
     QTest::mouseClick(form->RzBitBtn1, Qt::LeftButton);
-}
-
-QByteArray ReadAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 } // namespace
 
@@ -123,7 +118,7 @@ void TestExportWindow::gridRowsInTheGridsColumnOrder()
     }));
     QVERIFY2(m_fixture->Boxes().first().contains(QStringLiteral("已导出 3 行")),
              qPrintable(m_fixture->Boxes().first()));
-    const QList<QByteArray> lines = ReadAll(path).split('\n');
+    const QList<QByteArray> lines = ReadFileBytes(path).split('\n');
     QCOMPARE(lines.size(), 5); // header, three rows, the empty rest after the last CR LF
     QCOMPARE(lines.at(0), QByteArray("\xEF\xBB\xBF评价数,标题,图片,详细,价格,运费,原价,地点,淘宝号,旺旺昵称,店铺\r"));
     QVERIFY2(lines.at(2).startsWith("1,\"商品 1 \"\"特价\"\"\",//img.example/1.jpg,"), lines.at(2).constData());

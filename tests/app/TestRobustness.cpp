@@ -1,8 +1,6 @@
-#include "storage/engine/TConnection.h"
-#include "storage/engine/TRowSet.h"
-#include "storage/uDBFunc.h"
 #include "tests/app/TSearchPages.h"
 #include "tests/support/TFakeMarketplace.h"
+#include "tests/support/TestDatabase.h"
 
 #include <QProcess>
 #include <QRandomGenerator>
@@ -91,22 +89,6 @@ private:
     QStringList m_lines;
 };
 
-// Runs a statement returning one value on the file with a connection of its own.
-QVariant QueryFile(const QString& path, const QString& sql)
-{
-    TConnection connection;
-    QString error;
-    if (!connection.Open(TDBFunc::ConnectionString(path, TDBFunc::Password()), &error)) {
-        return error;
-    }
-    TRowSet rows;
-    rows.SetConnection(&connection);
-    if (!rows.Open(sql, &error)) {
-        return error;
-    }
-    return rows.Value(0, 0);
-}
-
 QByteArray Garbage(int size)
 {
     QByteArray bytes(size, Qt::Uninitialized);
@@ -148,8 +130,8 @@ void TestRobustness::killedRunLeavesWholePagesOnly()
     run.Kill();
     const int stored = static_cast<int>(run.Messages().filter(QStringLiteral("完成数据保存")).size());
     QCOMPARE(stored, 2);
-    QCOMPARE(QueryFile(run.DbPath(), "pragma integrity_check").toString(), QStringLiteral("ok"));
-    QCOMPARE(QueryFile(run.DbPath(), "select count(*) from goodslist").toInt(), stored * 44);
+    QCOMPARE(QueryDatabaseFile(run.DbPath(), "pragma integrity_check").toString(), QStringLiteral("ok"));
+    QCOMPARE(QueryDatabaseFile(run.DbPath(), "select count(*) from goodslist").toInt(), stored * 44);
 }
 
 void TestRobustness::readOnlyDatabaseEndsRunWithMessage()
@@ -178,7 +160,7 @@ void TestRobustness::readOnlyDatabaseEndsRunWithMessage()
                  || boxes.first().contains("unable to open"),
              qPrintable(boxes.first()));
     QVERIFY(!run.Messages().contains(QStringLiteral("完成数据保存")));
-    QCOMPARE(QueryFile(run.DbPath(), "select count(*) from goodslist").toInt(), 3);
+    QCOMPARE(QueryDatabaseFile(run.DbPath(), "select count(*) from goodslist").toInt(), 3);
 }
 
 void TestRobustness::hostileServerEndsRunCleanly_data()

@@ -10,7 +10,11 @@ class TestProfileFile : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { m_path = m_dir.filePath("test.ini"); QFile::remove(m_path); }
+    void init()
+    {
+        m_path = m_dir.filePath("test.ini");
+        QFile::remove(m_path);
+    }
 
     void roundTripInCodePageBytes();
     void defaults_data();

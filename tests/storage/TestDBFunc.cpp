@@ -2,18 +2,11 @@
 #include "storage/engine/TRowSet.h"
 #include "storage/uDBFunc.h"
 #include "tests/storage/TWarningRecorder.h"
+#include "tests/support/TestFiles.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-QByteArray FileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-} // namespace
 
 class TestDBFunc : public QObject
 {
@@ -209,10 +202,10 @@ void TestDBFunc::createTableTwiceRunsOnce()
 void TestDBFunc::createDatabaseKeepsExistingFile()
 {
     m_db->CloseConnection();
-    const QByteArray before = FileBytes(m_path);
+    const QByteArray before = ReadFileBytes(m_path);
     QVERIFY(!before.isEmpty());
     QVERIFY(!m_db->CreateDatabase(m_path));
-    QCOMPARE(FileBytes(m_path), before);
+    QCOMPARE(ReadFileBytes(m_path), before);
 }
 
 void TestDBFunc::wrongPasswordFailsOpen()

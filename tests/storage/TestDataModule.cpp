@@ -6,6 +6,7 @@
 #include "storage/uDataModule.h"
 #include "tests/TestPaths.h"
 #include "tests/storage/TWarningRecorder.h"
+#include "tests/support/TestFiles.h"
 
 #include <QAbstractItemModelTester>
 #include <QFile>
@@ -13,12 +14,6 @@
 #include <QTest>
 
 namespace {
-QByteArray FileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QStringList Tables(TDM& dm)
 {
     QStringList tables;
@@ -107,7 +102,7 @@ void TestDataModule::scriptResourceIsByteExact()
     QCOMPARE(bytes.count("\r\n"), 21);
     QCOMPARE(bytes.count('\n'), 21);
     QVERIFY(bytes.endsWith(");"));
-    QCOMPARE(bytes, FileBytes(QStringLiteral(MERCATIX_SOURCE_DIR "/storage/schema.sql")));
+    QCOMPARE(bytes, ReadFileBytes(QStringLiteral(MERCATIX_SOURCE_DIR "/storage/schema.sql")));
     QVERIFY(!ProgramResources::Find(QStringLiteral("data"), QStringLiteral("txt"), &bytes));
     QVERIFY(!ProgramResources::Find(QStringLiteral("other"), QStringLiteral("sql"), &bytes));
 }
@@ -142,7 +137,7 @@ void TestDataModule::newFileGetsSchema()
     QVERIFY(dm.DBFunc()->ExecuteSql(QStringLiteral("insert into dSysCfg(ItemText) values('t')")));
     QCOMPARE(Scalar(dm, QStringLiteral("select ID from dSysCfg")).toInt(), 1);
     dm.CloseDatabase();
-    const QByteArray bytes = FileBytes(m_path);
+    const QByteArray bytes = ReadFileBytes(m_path);
     QVERIFY(!bytes.startsWith("SQLite format 3"));
     QVERIFY(!bytes.contains("goodslist"));
 }
@@ -170,7 +165,7 @@ void TestDataModule::startCases()
     QFETCH(bool, fileUnchanged);
     CreateFile();
     QVERIFY(RunOnFile(m_path, setup));
-    const QByteArray before = FileBytes(m_path);
+    const QByteArray before = ReadFileBytes(m_path);
     for (int start = 1; start <= 2; ++start) {
         TDM dm;
         QString error;
@@ -181,17 +176,17 @@ void TestDataModule::startCases()
         QTEST(dm.OpenGoodsQuery(&error), "goodsQueryOpens");
         dm.CloseDatabase();
         if (start == 1) {
-            QCOMPARE(FileBytes(m_path) == before, fileUnchanged);
+            QCOMPARE(ReadFileBytes(m_path) == before, fileUnchanged);
         }
     }
     // The second start found the file at its final state and ran nothing.
-    const QByteArray settled = FileBytes(m_path);
+    const QByteArray settled = ReadFileBytes(m_path);
     {
         TDM dm;
         QString error;
         QVERIFY(dm.OpenDatabase(m_path, &error));
     }
-    QCOMPARE(FileBytes(m_path), settled);
+    QCOMPARE(ReadFileBytes(m_path), settled);
 }
 
 void TestDataModule::unreadableFileFailsOpen()
@@ -204,7 +199,7 @@ void TestDataModule::unreadableFileFailsOpen()
     QString error;
     QVERIFY(!dm.OpenDatabase(m_path, &error));
     QCOMPARE(error, QStringLiteral("file is not a database"));
-    QCOMPARE(FileBytes(m_path), QByteArray(4096, '\x13'));
+    QCOMPARE(ReadFileBytes(m_path), QByteArray(4096, '\x13'));
 }
 
 void TestDataModule::goodsQueryFieldsAndHeaders()

@@ -3,6 +3,7 @@
 #include "storage/engine/TJetDialect.h"
 #include "storage/engine/TRowSet.h"
 #include "storage/engine/TRowSetModel.h"
+#include "tests/support/TestFiles.h"
 
 #include <QAbstractItemModelTester>
 #include <QFile>
@@ -19,11 +20,6 @@ QString ConnectionString(const QString& path, const QString& password = Key)
         .arg(TConnectionString::Quote(path), password);
 }
 
-QByteArray FileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 } // namespace
 
 class TestEngine : public QObject
@@ -144,7 +140,7 @@ void TestEngine::createdFileIsEncrypted()
     TConnection connection;
     OpenSample(&connection);
     connection.Close();
-    const QByteArray bytes = FileBytes(m_path);
+    const QByteArray bytes = ReadFileBytes(m_path);
     QVERIFY(bytes.size() >= 4096);
     QVERIFY(!bytes.startsWith("SQLite format 3"));
     QVERIFY(!bytes.contains("CREATE TABLE"));
@@ -164,7 +160,7 @@ void TestEngine::createRefusesExistingFile()
     QString error;
     QVERIFY(!TConnection::CreateDatabase(ConnectionString(m_path), &error));
     QVERIFY(!error.isEmpty());
-    QCOMPARE(FileBytes(m_path), QByteArray("not a database, but mine"));
+    QCOMPARE(ReadFileBytes(m_path), QByteArray("not a database, but mine"));
     QVERIFY(!TConnection::CreateDatabase(ConnectionString(m_dir->filePath(QStringLiteral("no/dir.db"))), &error));
     QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("no/dir.db"))));
 }
