@@ -14,25 +14,6 @@
 #include <QThread>
 #include <QTime>
 
-namespace {
-// Clears a flag when the run ends, however it ends.
-class TRunGuard
-{
-public:
-    explicit TRunGuard(bool* flag)
-        : m_flag(flag)
-    {
-        *m_flag = true;
-    }
-    ~TRunGuard() { *m_flag = false; }
-    TRunGuard(const TRunGuard&) = delete;
-    TRunGuard& operator=(const TRunGuard&) = delete;
-
-private:
-    bool* m_flag;
-};
-} // namespace
-
 QString TMainForm::SearchUrl(const QString& host, const QString& keyword, int offset)
 {
     QString url = QStringLiteral("http://") + host + QStringLiteral("/search?q=") + keyword;
@@ -59,9 +40,13 @@ void TMainForm::RzBitBtn1Click()
     if (m_running) {
         return; // a press during a run is ignored
     }
-    TRunGuard guard(&m_running);
+    // However the run ends, the window is ready for the next one.
+    m_running = true;
     btnExport->setEnabled(false);
-    const auto enableExport = qScopeGuard([this]() { btnExport->setEnabled(true); });
+    const auto ended = qScopeGuard([this]() {
+        m_running = false;
+        btnExport->setEnabled(true);
+    });
     QString error;
     if (!m_dm->OpenGoodsQuery(&error)) {
         TApplication::HandleError(error);
