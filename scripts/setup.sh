@@ -11,6 +11,8 @@ PACKAGES=(
     libsqlcipher-dev libssl-dev
     rapidjson-dev libxlsxwriter-dev
     libgtest-dev libbenchmark-dev
+    qt6-charts-dev qt6-translations-l10n
+    desktop-file-utils appstream dpkg-dev fakeroot file
     fonts-wqy-microhei xvfb xauth python3 unzip
 )
 BACKPORTS_PACKAGES=(libsqlcipher-dev libsqlcipher1)
