@@ -1,5 +1,6 @@
 #include "app/uMain.h"
 
+#include "app/TLibraryWindow.h"
 #include "storage/uConst.h"
 #include "storage/uDataModule.h"
 #include "ui/TApplication.h"
@@ -52,7 +53,11 @@ void TMainForm::InitAfterCreate()
         App()->SetTitle(windowTitle());
     }
     QString error;
-    if (!m_dm->OpenDatabase(DbPath, &error) || !m_dm->OpenGoodsQuery(&error)) {
+    m_dm->SetUpgradeProgress([this](qint64 done, qint64 total) { ShowUpgradeProgress(done, total); });
+    const bool opened = m_dm->OpenDatabase(DbPath, &error);
+    m_dm->SetUpgradeProgress({});
+    EndUpgradeProgress();
+    if (!opened || !m_dm->OpenGoodsQuery(&error)) {
         // The initialisation ends here: no settings are loaded and the window is not raised.
         TApplication::HandleError(error);
         return;
@@ -73,6 +78,8 @@ void TMainForm::closeEvent(QCloseEvent* event)
 void TMainForm::FormClose()
 {
     m_closed = true;
+    delete m_library; // its worker ends before the database closes
+    m_library = nullptr;
     StopExport();
     SaveSettings();
     m_dm->CloseDatabase();

@@ -23,6 +23,7 @@ class TExportThread;
 struct TExportColumn;
 struct TExportRequest;
 class TFindDialog;
+class TLibraryWindow;
 class TLinkDelegate;
 class TProfileFile;
 class TNumberEdit;
@@ -64,6 +65,7 @@ public:
     QLabel* Image1 = nullptr;
     QLabel* Image2 = nullptr;
     QPushButton* btnExport = nullptr;
+    QPushButton* btnLibrary = nullptr;
 
     bool StopFlag = false;
     qint32 PageFormat = -1; // -1 none found, 0 page-config block, 1 body block
@@ -78,6 +80,8 @@ public:
     int StorePageJson(const QString& keyword, const QString& block, QString* error);
     bool IsRunning() const { return m_running; }
     bool IsExporting() const { return m_exportThread != nullptr; }
+    // The library window while it is open; null before the first press of its button.
+    TLibraryWindow* Library() const { return m_library; }
 
     static QString SearchUrl(const QString& host, const QString& keyword, int offset);
     void LoadSettings();
@@ -98,6 +102,7 @@ private slots:
     void RzBitBtn2Click();
     void gridCellClick(const QModelIndex& index);
     void btnExportClick();
+    void btnLibraryClick();
 
 private:
     bool CollectPages(const QString& keyword, int pageCount);
@@ -115,7 +120,6 @@ private:
     void SetDisplayWidths();
     void ShowFindDialog();
     void CreateGridActions();
-    void ShowCellMenu(const QPoint& pos);
     void SetRunProgress(const QString& text);
     void SetTabOrder();
     void PlaceControls();
@@ -135,6 +139,8 @@ private:
     void ExportProgress(qint64 done, qint64 total);
     void ExportFinished();
     void StopExport();
+    void ShowUpgradeProgress(qint64 done, qint64 total);
+    void EndUpgradeProgress();
 
     TDM* m_dm;
     TRunParams m_params;
@@ -150,6 +156,8 @@ private:
     bool m_closed = false;
     TExportThread* m_exportThread = nullptr;
     QProgressDialog* m_exportProgress = nullptr;
+    QProgressDialog* m_upgradeProgress = nullptr;
+    TLibraryWindow* m_library = nullptr;
 };
 
 extern TMainForm* MainForm;

@@ -4,6 +4,7 @@
 #include "storage/engine/TRowSetModel.h"
 #include "storage/uDataModule.h"
 #include "ui/TFindDialog.h"
+#include "ui/TGoodsGrid.h"
 #include "ui/TIndicatorHeader.h"
 #include "ui/TLinkDelegate.h"
 #include "ui/uWebForm.h"
@@ -25,18 +26,7 @@ void TMainForm::CreateGrid()
 {
     grid = new QTableView(this);
     grid->setObjectName("grid");
-    grid->setVerticalHeader(new TIndicatorHeader(grid));
-    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    grid->setSelectionBehavior(QAbstractItemView::SelectItems);
-    grid->setShowGrid(true);
-    grid->setWordWrap(false);
-    grid->horizontalHeader()->setSectionsMovable(true);
-    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    grid->horizontalHeader()->setHighlightSections(false);
-    grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 4);
-    m_linkDelegate = new TLinkDelegate(grid);
-    grid->setItemDelegate(m_linkDelegate);
+    m_linkDelegate = TGoodsGrid::Prepare(grid);
     TRowSet* query = m_dm->qrGoodsList();
     for (int field = 0; field < query->FieldCount(); ++field) {
         query->SetVisible(field, GridFields.contains(query->Field(field).Name));

@@ -20,9 +20,19 @@ TLibraryWorker::~TLibraryWorker()
 
 void TLibraryWorker::Post(Job job)
 {
+    Add(std::move(job), true);
+}
+
+void TLibraryWorker::Keep(Job job)
+{
+    Add(std::move(job), false);
+}
+
+void TLibraryWorker::Add(Job job, bool cancellable)
+{
     {
         std::lock_guard<std::mutex> lock(m_lock);
-        m_jobs.push_back(std::move(job));
+        m_jobs.push_back({std::move(job), cancellable});
     }
     m_wake.notify_one();
 }
@@ -30,8 +40,8 @@ void TLibraryWorker::Post(Job job)
 void TLibraryWorker::Cancel()
 {
     std::lock_guard<std::mutex> lock(m_lock);
-    m_jobs.clear();
-    if (m_busy) {
+    std::erase_if(m_jobs, [](const TEntry& entry) { return entry.Cancellable; });
+    if (m_busy && m_runningCancellable) {
         m_query.Interrupt();
     }
 }
@@ -56,11 +66,12 @@ void TLibraryWorker::Run(QString connectionString)
         if (m_stop) {
             break;
         }
-        Job job = std::move(m_jobs.front());
+        TEntry entry = std::move(m_jobs.front());
         m_jobs.pop_front();
         m_busy = true;
+        m_runningCancellable = entry.Cancellable;
         lock.unlock();
-        job(m_query);
+        entry.Work(m_query);
         lock.lock();
         m_busy = false;
         m_idle.notify_all();

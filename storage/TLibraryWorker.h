@@ -24,7 +24,9 @@ public:
     TLibraryWorker(const TLibraryWorker&) = delete;
     TLibraryWorker& operator=(const TLibraryWorker&) = delete;
 
+    // A job that Cancel() may drop or interrupt; Keep() jobs (keyword lists, deletions) always run to the end.
     void Post(Job job);
+    void Keep(Job job);
     void Cancel();
     // Blocks until every job posted so far has run. For tests and shut-down.
     void Wait();
@@ -39,8 +41,16 @@ private:
     std::mutex m_lock;
     std::condition_variable m_wake;
     std::condition_variable m_idle;
-    std::deque<Job> m_jobs;
+    struct TEntry
+    {
+        Job Work;
+        bool Cancellable = true;
+    };
+    void Add(Job job, bool cancellable);
+
+    std::deque<TEntry> m_jobs;
     bool m_busy = false;
+    bool m_runningCancellable = false;
     bool m_stop = false;
     std::thread m_thread;
 };
