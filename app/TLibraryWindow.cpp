@@ -103,10 +103,10 @@ QVariant PriceOf(const QLineEdit* edit, bool* ok)
 } // namespace
 
 TLibraryWindow::TLibraryWindow(const TDM* dm, const QString& connectionString, ExportStarter startExport,
-                               QWidget* parent)
+                               QWidget* parent, std::unique_ptr<TLibraryWorker> worker)
     : QWidget(parent, Qt::Window)
     , m_connectionString(connectionString)
-    , m_worker(std::make_unique<TLibraryWorker>(connectionString))
+    , m_worker(worker != nullptr ? std::move(worker) : std::make_unique<TLibraryWorker>(connectionString))
     , m_startExport(std::move(startExport))
 {
     setObjectName("LibraryWindow");
@@ -148,7 +148,7 @@ void TLibraryWindow::CreateControls()
     splitter->addWidget(grid);
     splitter->addWidget(chart);
     splitter->setStretchFactor(0, 3);
-    splitter->setStretchFactor(1, 1);
+    splitter->setStretchFactor(1, 2);
     layout->addWidget(splitter, 1);
     lblStatus = new QLabel(this);
     lblStatus->setObjectName("lblStatus");
@@ -170,7 +170,8 @@ QWidget* TLibraryWindow::CreateFilterBar()
     edSearch = NewEdit(bar, "edSearch", QStringLiteral("搜索标题、旺旺昵称、地点"), 0);
     cbKeyword = new QComboBox(bar);
     cbKeyword->setObjectName("cbKeyword");
-    cbKeyword->setMinimumContentsLength(10);
+    cbKeyword->setMinimumContentsLength(14);
+    cbKeyword->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     cbKeyword->addItem(QStringLiteral("全部关键字"));
     edMinPrice = NewEdit(bar, "edMinPrice", QStringLiteral("最低价"), 70);
     edMaxPrice = NewEdit(bar, "edMaxPrice", QStringLiteral("最高价"), 70);
@@ -284,10 +285,11 @@ void TLibraryWindow::ApplyFilter()
     LoadPrices();
 }
 
+// The rows first: the keyword list waits behind the first page.
 void TLibraryWindow::RefreshAll()
 {
-    LoadKeywords();
     ApplyFilter();
+    LoadKeywords();
 }
 
 void TLibraryWindow::ShowCounts()

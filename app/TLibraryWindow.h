@@ -35,9 +35,10 @@ class TLibraryWindow : public QWidget
 public:
     using ExportStarter = std::function<void(TExportRequest request)>;
 
-    // Titles come from the goods query's fields, so the grid reads like the main grid.
-    TLibraryWindow(const TDM* dm, const QString& connectionString, ExportStarter startExport,
-                   QWidget* parent = nullptr);
+    // Titles come from the goods query's fields, so the grid reads like the main grid. A worker opened
+    // ahead of time (its connection's key derivation takes a while) may be handed over; else one is started.
+    TLibraryWindow(const TDM* dm, const QString& connectionString, ExportStarter startExport, QWidget* parent = nullptr,
+                   std::unique_ptr<TLibraryWorker> worker = nullptr);
     ~TLibraryWindow() override;
 
     QLineEdit* edSearch = nullptr;

@@ -42,7 +42,7 @@ QString TPriceChart::Summary(const TPriceStats& stats)
     if (stats.Count == 0) {
         return QStringLiteral("价格分布：没有价格");
     }
-    return QStringLiteral("价格分布（%1 个价格）\n下四分位 %2 · 中位数 %3 · 上四分位 %4")
+    return QStringLiteral("价格分布（%1 个价格）<br>下四分位 %2 · 中位数 %3 · 上四分位 %4")
         .arg(stats.Count)
         .arg(Price(stats.Q1), Price(stats.Median), Price(stats.Q3));
 }
@@ -58,6 +58,7 @@ void TPriceChart::SetStats(const TPriceStats& stats)
     auto* chart = new QChart;
     chart->setTitle(Summary(stats));
     chart->legend()->setAlignment(Qt::AlignBottom);
+    chart->legend()->setShowToolTips(true);
     if (!stats.Bins.empty()) {
         // The histogram as the area under a step line.
         auto* steps = new QLineSeries(chart);

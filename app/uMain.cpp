@@ -1,6 +1,7 @@
 #include "app/uMain.h"
 
 #include "app/TLibraryWindow.h"
+#include "storage/TLibraryWorker.h"
 #include "storage/uConst.h"
 #include "storage/uDataModule.h"
 #include "ui/TApplication.h"
@@ -67,6 +68,7 @@ void TMainForm::InitAfterCreate()
     raise();
     activateWindow();
     emit Initialised();
+    PrepareLibrary();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)
@@ -80,6 +82,7 @@ void TMainForm::FormClose()
     m_closed = true;
     delete m_library; // its worker ends before the database closes
     m_library = nullptr;
+    m_libraryWorker.reset();
     StopExport();
     SaveSettings();
     m_dm->CloseDatabase();

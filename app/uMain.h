@@ -6,6 +6,7 @@
 #include <QModelIndex>
 #include <QString>
 
+#include <memory>
 #include <vector>
 
 class QComboBox;
@@ -24,6 +25,7 @@ struct TExportColumn;
 struct TExportRequest;
 class TFindDialog;
 class TLibraryWindow;
+class TLibraryWorker;
 class TLinkDelegate;
 class TProfileFile;
 class TNumberEdit;
@@ -140,6 +142,7 @@ private:
     void ExportFinished();
     void StopExport();
     void ShowUpgradeProgress(qint64 done, qint64 total);
+    void PrepareLibrary();
     void EndUpgradeProgress();
 
     TDM* m_dm;
@@ -158,6 +161,7 @@ private:
     QProgressDialog* m_exportProgress = nullptr;
     QProgressDialog* m_upgradeProgress = nullptr;
     TLibraryWindow* m_library = nullptr;
+    std::unique_ptr<TLibraryWorker> m_libraryWorker; // opened ahead of the library window's first opening
 };
 
 extern TMainForm* MainForm;

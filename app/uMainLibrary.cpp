@@ -1,16 +1,31 @@
 // The library window behind 数据库, and the progress of a database upgrade at start-up.
 #include "app/TLibraryWindow.h"
 #include "app/uMain.h"
+#include "storage/TLibraryWorker.h"
+#include "storage/engine/TConnection.h"
 #include "storage/uConst.h"
 #include "storage/uDBFunc.h"
 #include "storage/uDataModule.h"
 
 #include <QCoreApplication>
 #include <QProgressDialog>
+#include <QTimer>
 
 namespace {
 const int UpgradeSteps = 1000;
+// The library's connection derives its key a while after start-up, on its own thread, so the window's first
+// opening shows rows at once and start-up itself does not wait for it.
+const int LibraryWarmUpMs = 2000;
 } // namespace
+
+void TMainForm::PrepareLibrary()
+{
+    QTimer::singleShot(LibraryWarmUpMs, this, [this]() {
+        if (!m_closed && m_library == nullptr && m_libraryWorker == nullptr && m_dm->conn()->IsOpen()) {
+            m_libraryWorker = std::make_unique<TLibraryWorker>(TDBFunc::ConnectionString(DbPath, TDBFunc::Password()));
+        }
+    });
+}
 
 void TMainForm::btnLibraryClick()
 {
@@ -22,7 +37,7 @@ void TMainForm::btnLibraryClick()
                     StartExport(std::move(request));
                 }
             },
-            this);
+            this, std::move(m_libraryWorker));
     }
     m_library->show();
     m_library->raise();

@@ -46,7 +46,8 @@ TPriceStats TPriceStats::FromSorted(const std::vector<double>& prices)
     // Freedman-Diaconis width, rounded, with no more than MaxBins bins.
     const double span = top - stats.Min;
     double width = iqr > 0 ? 2 * iqr / std::cbrt(static_cast<double>(prices.size())) : span / 10;
-    width = RoundWidth(std::max(width, span / MaxBins));
+    // Few prices give few wide bins by that rule; MinBins keeps some shape in the picture.
+    width = RoundWidth(std::clamp(width, span / MaxBins, std::max(span / MinBins, span / MaxBins)));
     const double start = std::floor(stats.Min / width) * width;
     const int count = std::max(1, static_cast<int>(std::floor((top - start) / width)) + 1);
     for (int i = 0; i < count; ++i) {

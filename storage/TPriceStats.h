@@ -23,6 +23,7 @@ struct TPriceStats
     bool Overflow = false;
 
     static constexpr int MaxBins = 40;
+    static constexpr int MinBins = 8;
 
     // From prices in ascending order.
     static TPriceStats FromSorted(const std::vector<double>& prices);
