@@ -13,6 +13,8 @@
 
 namespace {
 const QString AppId = QStringLiteral(MERCATIX_APP_ID);
+// The pixel sizes of the icon theme that the program installs.
+const QList<int> IconSizes{16, 22, 24, 32, 48, 64, 128, 256};
 
 struct TCommand
 {
@@ -130,22 +132,25 @@ void TestInstall::validators_data()
 {
     QTest::addColumn<QString>("program");
     QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("desktop entry") << "desktop-file-validate" << QStringList{DesktopEntry()};
+    QTest::addColumn<bool>("silent"); // hints count too: a missing main category hides the entry in menus
+    QTest::newRow("desktop entry") << "desktop-file-validate" << QStringList{DesktopEntry()} << true;
+    // The metainfo, and across the installed tree: its launchable names the installed desktop entry.
     QTest::newRow("metainfo") << "appstreamcli"
-                              << QStringList{"validate", "--no-net", "--pedantic",
-                                             Installed(QStringLiteral("share/metainfo/%1.metainfo.xml").arg(AppId))};
-    // The whole tree: the metainfo's launchable names an installed desktop entry.
-    QTest::newRow("installed tree") << "appstreamcli"
-                                    << QStringList{"validate-tree", "--no-net", "--pedantic",
-                                                   m_dir.path() + QStringLiteral("/root")};
+                              << QStringList{"validate-tree", "--no-net", "--pedantic",
+                                             m_dir.path() + QStringLiteral("/root")}
+                              << false;
 }
 
 void TestInstall::validators()
 {
     QFETCH(QString, program);
     QFETCH(QStringList, arguments);
+    QFETCH(bool, silent);
     const TCommand check = Run(program, arguments);
     QVERIFY2(check.exitCode == 0, check.output.constData());
+    if (silent) {
+        QVERIFY2(check.output.trimmed().isEmpty(), check.output.constData());
+    }
 }
 
 void TestInstall::desktopEntry()
@@ -162,7 +167,7 @@ void TestInstall::desktopEntry()
 void TestInstall::icons_data()
 {
     QTest::addColumn<int>("size");
-    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    for (const int size : IconSizes) {
         QTest::addRow("%dx%d", size, size) << size;
     }
 }
@@ -204,7 +209,7 @@ void TestInstall::packageFiles_data()
     QTest::newRow("program") << "./usr/bin/mercatix" << true;
     QTest::newRow("desktop entry") << QStringLiteral("./usr/share/applications/%1.desktop").arg(AppId) << false;
     QTest::newRow("metainfo") << QStringLiteral("./usr/share/metainfo/%1.metainfo.xml").arg(AppId) << false;
-    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    for (const int size : IconSizes) {
         QTest::addRow("icon %d", size)
             << QStringLiteral("./usr/share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(AppId) << false;
     }
