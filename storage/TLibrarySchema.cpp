@@ -155,7 +155,7 @@ bool TLibrarySchema::HasTable(TConnection* connection, const QString& table)
     return connection->Tables(&tables, &error) && tables.contains(table, Qt::CaseInsensitive);
 }
 
-bool TLibrarySchema::Upgrade(TConnection* connection, const Progress& progress, QString* error)
+bool TLibrarySchema::Upgrade(TConnection* connection, const Progress& reporter, QString* error)
 {
     if (!HasTable(connection, QStringLiteral("goodslist"))) {
         return true;
@@ -163,6 +163,12 @@ bool TLibrarySchema::Upgrade(TConnection* connection, const Progress& progress, 
     if (!Exec(connection, QStringLiteral("BEGIN IMMEDIATE"), error)) {
         return false;
     }
+    // A small table (every new file) is done in a moment and reports nothing.
+    QVariant rows;
+    QString ignored;
+    const bool large = Scalar(connection, QStringLiteral("SELECT count(*) FROM goodslist"), {}, &rows, &ignored)
+        && rows.toLongLong() >= IndexChunkRows;
+    const Progress progress = large ? reporter : Progress();
     // A long statement (an index over many rows) still lets the caller show progress now and then.
     qint64 lastDone = 0;
     qint64 lastSteps = 1;

@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <rapidjson/document.h>
 #include <vector>
 
 namespace {
@@ -244,6 +245,41 @@ double LikeFirstPage(TConnection* connection, const QString& text, int* found)
     });
 }
 
+// A page of 44 listings stored into the million-row table and into an empty one: the search index and the
+// sort indexes are kept in step by every write.
+void MeasureWrite(const QString& path, const QString& folder, int repetitions)
+{
+    QString listings;
+    for (int i = 0; i < 44; ++i) {
+        listings += QStringLiteral("%1{\"raw_title\":\"北欧 书桌 家用 款%2\",\"view_price\":\"%2.50\","
+                                   "\"detail_url\":\"//item.example/item.htm?id=%2\",\"nick\":\"店主%2\","
+                                   "\"item_loc\":\"浙江 杭州\",\"nid\":\"%2\"}")
+                        .arg(i > 0 ? QStringLiteral(",") : QString())
+                        .arg(900000000 + i);
+    }
+    const QByteArray json = (QLatin1Char('[') + listings + QLatin1Char(']')).toUtf8();
+    rapidjson::Document page;
+    page.Parse(json.constData(), json.size());
+    const QString empty = folder + QStringLiteral("/library-empty.db");
+    QFile::remove(empty);
+    for (const QString& file : {path, empty}) {
+        TDM dm;
+        QString error;
+        Require(dm.OpenDatabase(file, &error) && dm.OpenGoodsQuery(&error), QStringLiteral("open"), error);
+        std::vector<double> times;
+        for (int i = 0; i < repetitions * 3; ++i) {
+            Require(dm.OpenGoodsQuery(&error), QStringLiteral("query"), error);
+            times.push_back(Ms([&]() {
+                Require(dm.SaveAuctionList(QStringLiteral("写入"), page, &error) && dm.ApplyGoodsRows(&error),
+                        QStringLiteral("store"), error);
+            }));
+        }
+        std::printf("store and write 44 listings (durable commit) into the %s table: median %.2f ms\n",
+                    file == path ? "1 000 000-row" : "empty", Median(times));
+        Exec(dm.conn(), QStringLiteral("DELETE FROM goodslist WHERE keyname = '写入'"));
+    }
+}
+
 void MeasureQueries(const QString& path, int repetitions)
 {
     TLibraryQuery query;
@@ -340,6 +376,7 @@ int main(int argc, char** argv)
     }
     MeasureFirstScreen(path, repetitions);
     MeasureQueries(path, repetitions);
+    MeasureWrite(path, folder, repetitions);
     DoneModules();
     return 0;
 }
