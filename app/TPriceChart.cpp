@@ -75,21 +75,27 @@ void TPriceChart::SetStats(const TPriceStats& stats)
         area->setColor(QColor(70, 130, 180));
         area->setBorderColor(QColor(40, 80, 120));
         chart->addSeries(area);
-        const double top = static_cast<double>(highest) * 1.05 + 1;
-        chart->addSeries(
-            Marker(chart, QStringLiteral("下四分位 %1").arg(Price(stats.Q1)), stats.Q1, top, QColor(230, 140, 0)));
-        chart->addSeries(
-            Marker(chart, QStringLiteral("中位数 %1").arg(Price(stats.Median)), stats.Median, top, QColor(200, 0, 0)));
-        chart->addSeries(
-            Marker(chart, QStringLiteral("上四分位 %1").arg(Price(stats.Q3)), stats.Q3, top, QColor(230, 140, 0)));
         auto* x = new QValueAxis(chart);
         x->setRange(stats.Bins.front().From, stats.Bins.back().To);
         x->setTitleText(QStringLiteral("价格"));
-        x->setLabelFormat(QStringLiteral("%.0f"));
+        // One tick at every bin edge, or at every other when there are many bins.
+        const double width = stats.Bins.front().To - stats.Bins.front().From;
+        x->setTickType(QValueAxis::TicksDynamic);
+        x->setTickAnchor(stats.Bins.front().From);
+        x->setTickInterval(stats.Bins.size() > 12 ? width * 2 : width);
+        x->setLabelFormat(width < 1 ? QStringLiteral("%.2f") : QStringLiteral("%.0f"));
         auto* y = new QValueAxis(chart);
-        y->setRange(0, top);
+        y->setRange(0, static_cast<double>(highest) * 1.05 + 1);
         y->setTitleText(QStringLiteral("行数"));
         y->setLabelFormat(QStringLiteral("%d"));
+        y->applyNiceNumbers();
+        // The quartiles and the median as lines across the whole height.
+        chart->addSeries(
+            Marker(chart, QStringLiteral("下四分位 %1").arg(Price(stats.Q1)), stats.Q1, y->max(), QColor(230, 140, 0)));
+        chart->addSeries(Marker(chart, QStringLiteral("中位数 %1").arg(Price(stats.Median)), stats.Median, y->max(),
+                                QColor(200, 0, 0)));
+        chart->addSeries(
+            Marker(chart, QStringLiteral("上四分位 %1").arg(Price(stats.Q3)), stats.Q3, y->max(), QColor(230, 140, 0)));
         chart->addAxis(x, Qt::AlignBottom);
         chart->addAxis(y, Qt::AlignLeft);
         for (QAbstractSeries* series : chart->series()) {
