@@ -112,7 +112,7 @@ bool RunSteps(TConnection* connection, const TLibrarySchema::Progress& progress,
     const qint64 total = rows.toLongLong();
     // Every index costs about as much as a pass over the rows.
     const qint64 perIndex = qMax<qint64>(total / 4, 1);
-    const qint64 steps = total + perIndex * static_cast<qint64>(std::size(IndexSql)) + 1;
+    const qint64 steps = total + perIndex * static_cast<qint64>(std::size(IndexSql) + 1) + 1;
     if (!HasColumn(connection, QStringLiteral("goodslist"), QLatin1String(TLibrarySchema::CollectTimeColumn))
         && !Exec(connection,
                  QStringLiteral("ALTER TABLE goodslist ADD COLUMN %1 varchar(32) DEFAULT NULL")
@@ -125,7 +125,10 @@ bool RunSteps(TConnection* connection, const TLibrarySchema::Progress& progress,
             return false;
         }
     }
-    if (!FillSearchIndex(connection, total, steps, progress, error)) {
+    // Filled in chunks, the index is many segments that every later write would go on merging; merged into
+    // one now, a page's write adds only a small segment of its own.
+    if (!FillSearchIndex(connection, total, steps, progress, error)
+        || !Exec(connection, QStringLiteral("INSERT INTO goodslist_fts(goodslist_fts) VALUES ('optimize')"), error)) {
         return false;
     }
     for (const char* sql : TriggerSql) {
@@ -133,7 +136,10 @@ bool RunSteps(TConnection* connection, const TLibrarySchema::Progress& progress,
             return false;
         }
     }
-    qint64 done = total;
+    qint64 done = total + perIndex;
+    if (progress) {
+        progress(done, steps);
+    }
     for (const char* sql : IndexSql) {
         if (!Exec(connection, QString::fromLatin1(sql), error)) {
             return false;
