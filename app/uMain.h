@@ -110,6 +110,7 @@ private:
     void CreateLogColumn();
     void CreateStatusBar();
     void CreateGrid();
+    void MakeRowCurrent(int sourceRow);
     void KeepColumnLayout();
     void ApplyColumnLayout();
     void SetDisplayWidths();

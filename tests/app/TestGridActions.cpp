@@ -3,8 +3,10 @@
 #include "storage/engine/TRowSet.h"
 #include "storage/uConst.h"
 #include "tests/app/TMainFormFixture.h"
+#include "tests/app/TSearchPages.h"
 #include "ui/TApplication.h"
 #include "ui/TGridCopy.h"
+#include "ui/TIndicatorHeader.h"
 #include "ui/TSystemBrowser.h"
 
 #include <QAction>
@@ -30,6 +32,7 @@ private slots:
     void cellMenuActions();
     void sortsNumbersAsNumbers();
     void sortingLeavesSavedLayoutAlone();
+    void lastStoredRowIsCurrent();
 
 private:
     void AddRow(const QString& title, const QVariant& price, const QString& picUrl = QString());
@@ -193,6 +196,27 @@ void TestGridActions::sortingLeavesSavedLayoutAlone()
     QCOMPARE(TProfileFile(IniPath).ReadString("grid", "grid.nick", "") + "|"
                  + TProfileFile(IniPath).ReadString("grid", "grid.title", ""),
              before);
+}
+
+// After a page is stored, its last row is the current one, marked in the indicator column and scrolled into view.
+void TestGridActions::lastStoredRowIsCurrent()
+{
+    QTableView* grid = m_form->grid;
+    auto store = [this](int count, int first) {
+        QString error;
+        const QString block = m_form->ExtractPageJson(QString::fromUtf8(TSearchPages::Page(count, first)));
+        QCOMPARE(m_form->StorePageJson("desk", block, &error), count);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+    };
+    store(5, 0);
+    QCOMPARE(grid->currentIndex().row(), 4);
+    QCOMPARE(static_cast<TIndicatorHeader*>(grid->verticalHeader())->CurrentRow(), 4);
+    grid->setCurrentIndex(Cell(1, "nick"));
+    store(40, 5);
+    QCOMPARE(grid->currentIndex(), Cell(44, "nick")); // the current column stays
+    QCOMPARE(static_cast<TIndicatorHeader*>(grid->verticalHeader())->CurrentRow(), 44);
+    QVERIFY(grid->viewport()->rect().contains(grid->visualRect(grid->currentIndex()).center()));
+    QCOMPARE(grid->selectionModel()->selectedIndexes(), QModelIndexList({grid->currentIndex()}));
 }
 
 int main(int argc, char** argv)

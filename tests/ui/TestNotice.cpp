@@ -117,16 +117,18 @@ void TestNotice::noticeKinds_data()
 {
     QTest::addColumn<quint32>("kind");
     QTest::addColumn<QString>("caption");
-    QTest::newRow("information") << 1u << QStringLiteral("提示");
-    QTest::newRow("warning") << 2u << QStringLiteral("警告");
-    QTest::newRow("kind 0") << 0u << QString();
-    QTest::newRow("kind 3") << 3u << QString();
+    QTest::addColumn<int>("icon");
+    QTest::newRow("information") << 1u << QStringLiteral("提示") << int(TMessageBox::Information);
+    QTest::newRow("warning") << 2u << QStringLiteral("警告") << int(TMessageBox::Warning);
+    QTest::newRow("kind 0") << 0u << QString() << -1;
+    QTest::newRow("kind 3") << 3u << QString() << -1;
 }
 
 void TestNotice::noticeKinds()
 {
     QFETCH(quint32, kind);
     QFETCH(QString, caption);
+    QFETCH(int, icon);
     TCommForm form;
     TNoticeEvent event(kind, TPubFunc::NoticeBuffer("x"));
     QVERIFY(QCoreApplication::sendEvent(&form, &event));
@@ -135,6 +137,15 @@ void TestNotice::noticeKinds()
     } else {
         QCOMPARE(m_boxes.size(), 1);
         QCOMPARE(m_boxes[0].caption, caption);
+        QCOMPARE(int(m_boxes[0].icon), icon);
+    }
+    // The box shown directly, without a window, has the same caption and icon.
+    m_boxes.clear();
+    PubFunc->ShowMsgBox("y", int(kind));
+    QCOMPARE(m_boxes.size(), caption.isEmpty() ? 0 : 1);
+    if (!caption.isEmpty()) {
+        QCOMPARE(m_boxes[0].caption, caption);
+        QCOMPARE(int(m_boxes[0].icon), icon);
     }
 }
 
