@@ -222,8 +222,10 @@ void TestDelayFunc::unknownTimerIdIsIgnored()
 void TestDelayFunc::doneFromInsideARunningProcedure_data()
 {
     QTest::addColumn<bool>("repeating");
-    QTest::newRow("once") << false;
-    QTest::newRow("repeating") << true;
+    QTest::addColumn<bool>("restart"); // a new scheduler is started inside the procedure too
+    QTest::newRow("once") << false << false;
+    QTest::newRow("repeating") << true << false;
+    QTest::newRow("repeating, restarted inside") << true << true;
 }
 
 // Shutting down from inside a procedure drops the pending entries and leaves the running one alone: it
@@ -231,6 +233,7 @@ void TestDelayFunc::doneFromInsideARunningProcedure_data()
 void TestDelayFunc::doneFromInsideARunningProcedure()
 {
     QFETCH(bool, repeating);
+    QFETCH(bool, restart);
     int calls = 0;
     int pendingCalls = 0;
     QString seen;
@@ -239,10 +242,13 @@ void TestDelayFunc::doneFromInsideARunningProcedure()
         ++calls;
         TDelayProcManager::Done();
         QVERIFY(DelayProcManager == nullptr);
+        if (restart) {
+            TDelayProcManager::Init();
+        }
         seen = text; // the entry is intact after the shutdown
     });
     QTRY_COMPARE_WITH_TIMEOUT(calls, 1, 3000);
-    QVERIFY(DelayProcManager == nullptr);
+    QCOMPARE(DelayProcManager != nullptr, restart);
     QCOMPARE(seen, QStringLiteral("own text"));
     TDelayProcManager::Init();
     QTest::qWait(80);
