@@ -5,6 +5,7 @@
 #include "tests/app/TMainFormFixture.h"
 #include "tests/app/TSearchPages.h"
 #include "ui/TApplication.h"
+#include "ui/TFindDialog.h"
 #include "ui/TGridCopy.h"
 #include "ui/TIndicatorHeader.h"
 #include "ui/TSystemBrowser.h"
@@ -13,6 +14,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QTableView>
@@ -33,6 +35,7 @@ private slots:
     void sortsNumbersAsNumbers();
     void sortingLeavesSavedLayoutAlone();
     void lastStoredRowIsCurrent();
+    void findDialogSearchesTheGrid();
 
 private:
     void AddRow(const QString& title, const QVariant& price, const QString& picUrl = QString());
@@ -217,6 +220,27 @@ void TestGridActions::lastStoredRowIsCurrent()
     QCOMPARE(static_cast<TIndicatorHeader*>(grid->verticalHeader())->CurrentRow(), 44);
     QVERIFY(grid->viewport()->rect().contains(grid->visualRect(grid->currentIndex()).center()));
     QCOMPARE(grid->selectionModel()->selectedIndexes(), QModelIndexList({grid->currentIndex()}));
+}
+
+// Ctrl+F in the grid opens the find dialog as a window over the main window; it finds in the grid's cells.
+void TestGridActions::findDialogSearchesTheGrid()
+{
+    AddRow("Desk", 1.0);
+    AddRow("chair", 2.0);
+    AddRow("desk lamp", 3.0);
+    m_form->grid->setCurrentIndex(Cell(0, "title"));
+    m_form->grid->setFocus();
+    QTest::keyClick(m_form->grid, Qt::Key_F, Qt::ControlModifier);
+    auto* dialog = m_form->findChild<TFindDialog*>("FindDialog");
+    QVERIFY(dialog != nullptr);
+    QVERIFY(dialog->isVisible());
+    QVERIFY(dialog->isWindow());
+    QCOMPARE(dialog->parentWidget(), m_form);
+    dialog->FindText->setText("DESK");
+    QTest::keyClick(dialog->FindText, Qt::Key_Return);
+    QCOMPARE(m_form->grid->currentIndex(), Cell(2, "title"));
+    QTest::keyClick(dialog->FindText, Qt::Key_Return);
+    QCOMPARE(m_form->grid->currentIndex(), Cell(0, "title")); // wrapped around
 }
 
 int main(int argc, char** argv)
