@@ -12,7 +12,6 @@
 class QComboBox;
 class QLabel;
 class QPlainTextEdit;
-class QProgressDialog;
 class QPushButton;
 class QTableView;
 class QTimer;
@@ -26,6 +25,7 @@ struct TExportRequest;
 class TFindDialog;
 class TLinkDelegate;
 class TProfileFile;
+class TProgressForm;
 class TNumberEdit;
 
 // Parameters of the collection run; tests point them at a local server and shorten the waits.
@@ -152,7 +152,7 @@ private:
     bool m_closed = false;
     TPageResult m_pageResult; // the last page's outcome, from ExtractPageJson and StorePageJson
     TExportThread* m_exportThread = nullptr;
-    QProgressDialog* m_exportProgress = nullptr;
+    TProgressForm* m_exportProgress = nullptr;
 };
 
 extern TMainForm* MainForm;

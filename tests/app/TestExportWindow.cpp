@@ -10,6 +10,7 @@
 #include "ui/TApplication.h"
 #include "ui/TNoticeEvent.h"
 #include "ui/TNumberEdit.h"
+#include "ui/TProgressForm.h"
 #include "ui/uPubFunc.h"
 
 #include <QApplication>
@@ -59,10 +60,12 @@ private slots:
     void dialogRunsModal_data();
     void dialogRunsModal();
     void closeDuringExportKeepsTheOldFile();
+    void progressWindowCancels();
 
 private:
     // Runs the export with the dialog set by the hook and waits for the box at its end; false without one.
     bool Export(const std::function<void(TExportDialog&)>& choose);
+    TExportThread* StartLargeExport(const QString& path);
 
     TFakeMarketplace* m_server = nullptr;
     TMainFormFixture* m_fixture = nullptr;
@@ -303,19 +306,21 @@ void TestExportWindow::dialogRunsModal()
     QVERIFY(!dialog.isVisible());
 }
 
-// Closing the window while an export runs cancels it and waits for the worker; the old file stays.
-void TestExportWindow::closeDuringExportKeepsTheOldFile()
+// Starts an export of the whole table, 200 000 rows more than the runs stored, over an older file.
+TExportThread* TestExportWindow::StartLargeExport(const QString& path)
 {
     QString error;
-    QVERIFY2(m_fixture->Dm()->conn()->Execute(
-                 "with recursive n(i) as (select 1 union all select i + 1 from n where i < 200000) "
-                 "insert into goodslist (keyname, title) select 'bulk', '商品 ' || i from n",
-                 &error),
-             qPrintable(error));
-    QTemporaryDir dir;
-    const QString path = dir.filePath("all.xlsx");
+    if (!m_fixture->Dm()->conn()->Execute(
+            "with recursive n(i) as (select 1 union all select i + 1 from n where i < 200000) "
+            "insert into goodslist (keyname, title) select 'bulk', '商品 ' || i from n",
+            &error)) {
+        qWarning("%s", qPrintable(error));
+        return nullptr;
+    }
     QFile old(path);
-    QVERIFY(old.open(QIODevice::WriteOnly));
+    if (!old.open(QIODevice::WriteOnly)) {
+        return nullptr;
+    }
     old.write("old workbook");
     old.close();
     TExportDialog::SetTestHook([path](TExportDialog& dialog) {
@@ -325,7 +330,15 @@ void TestExportWindow::closeDuringExportKeepsTheOldFile()
         return true;
     });
     QTest::mouseClick(m_form->btnExport, Qt::LeftButton);
-    QPointer<TExportThread> thread = m_form->findChild<TExportThread*>();
+    return m_form->findChild<TExportThread*>();
+}
+
+// Closing the window while an export runs cancels it and waits for the worker; the old file stays.
+void TestExportWindow::closeDuringExportKeepsTheOldFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("all.xlsx");
+    QPointer<TExportThread> thread = StartLargeExport(path);
     QVERIFY(thread != nullptr);
     bool closedWhileRunning = false;
     connect(thread, &TExportThread::Progress, m_form, [&](qint64 done, qint64 total) {
@@ -341,6 +354,33 @@ void TestExportWindow::closeDuringExportKeepsTheOldFile()
     QCOMPARE(ReadFileBytes(path), QByteArray("old workbook"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"all.xlsx"}));
     QVERIFY(m_fixture->Boxes().isEmpty());
+}
+
+// The progress window is one of the program's windows; its cancel button ends the export, the old file stays.
+void TestExportWindow::progressWindowCancels()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("all.xlsx");
+    QPointer<TExportThread> thread = StartLargeExport(path);
+    QVERIFY(thread != nullptr);
+    auto* progress = m_form->findChild<TProgressForm*>("ExportProgress");
+    QVERIFY(progress != nullptr);
+    QVERIFY(progress->inherits("TBaseForm"));
+    QVERIFY(progress->isWindow());
+    QCOMPARE(progress->font(), TCommForm::WindowFont());
+    bool cancelled = false;
+    connect(thread, &TExportThread::Progress, m_form, [&](qint64 done, qint64 total) {
+        if (!cancelled && done < total) {
+            cancelled = true;
+            progress->btnCancel->click();
+        }
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(!m_form->IsExporting(), 30000);
+    QVERIFY(cancelled);
+    QVERIFY(m_form->btnExport->isEnabled());
+    QCOMPARE(ReadFileBytes(path), QByteArray("old workbook"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"all.xlsx"}));
+    QVERIFY(m_fixture->Boxes().isEmpty()); // a cancel shows no box
 }
 
 int main(int argc, char** argv)
