@@ -5,6 +5,7 @@
 
 #include <QEventLoop>
 #include <QPalette>
+#include <QPointer>
 
 TCommForm::TCommForm(QWidget* parent, Qt::WindowFlags flags)
     : QWidget(parent, flags)
@@ -34,12 +35,23 @@ int TCommForm::ShowModal()
     setWindowModality(Qt::ApplicationModal);
     QEventLoop loop;
     m_modalLoop = &loop;
+    const QPointer<TCommForm> self(this);
     show();
     if (isVisible()) {
         loop.exec(QEventLoop::DialogExec);
     }
+    if (self.isNull()) {
+        return ModalCancel; // destroyed while shown
+    }
     m_modalLoop = nullptr;
     return m_modalResult;
+}
+
+TCommForm::~TCommForm()
+{
+    if (m_modalLoop != nullptr) {
+        m_modalLoop->quit();
+    }
 }
 
 void TCommForm::Done(int result)

@@ -11,6 +11,7 @@ class TCommForm : public QWidget
 
 public:
     explicit TCommForm(QWidget* parent = nullptr, Qt::WindowFlags flags = {});
+    ~TCommForm() override;
 
     // "宋体" at a character height of 15 pixels; fontconfig substitutes an installed CJK font.
     static QFont WindowFont();

@@ -3,9 +3,12 @@
 #include "ui/uFrmComm.h"
 #include "ui/uPubFunc.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QPointer>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 namespace {
 struct Box
@@ -50,6 +53,8 @@ private slots:
     void noticeKinds();
     void noticeFromWorkerThreadWaitsForTheBox();
     void noticeToClosedWindowShowsNothing();
+    void showModal_data();
+    void showModal();
 
 private:
     QList<Box> m_boxes;
@@ -173,6 +178,43 @@ void TestNotice::noticeToClosedWindowShowsNothing()
     delete form;
     PubFunc->ShowNotice("gone");
     QVERIFY(m_boxes.isEmpty());
+}
+
+// A window shown modally returns the result it was done with, or a cancel when it closed otherwise.
+void TestNotice::showModal_data()
+{
+    QTest::addColumn<QString>("ending");
+    QTest::addColumn<int>("result");
+    QTest::newRow("done with ok") << "ok" << int(TCommForm::ModalOk);
+    QTest::newRow("closed") << "close" << int(TCommForm::ModalCancel);
+    QTest::newRow("hidden") << "hide" << int(TCommForm::ModalCancel);
+    QTest::newRow("destroyed") << "delete" << int(TCommForm::ModalCancel);
+}
+
+void TestNotice::showModal()
+{
+    QFETCH(QString, ending);
+    QFETCH(int, result);
+    QPointer<TCommForm> form = new TCommForm(nullptr, Qt::Dialog);
+    bool modal = false;
+    QTimer::singleShot(20, qApp, [&]() {
+        modal = QApplication::activeModalWidget() == form;
+        if (ending == "ok") {
+            form->Done(TCommForm::ModalOk);
+        } else if (ending == "close") {
+            form->close();
+        } else if (ending == "hide") {
+            form->hide();
+        } else {
+            delete form;
+        }
+    });
+    QCOMPARE(form->ShowModal(), result);
+    QVERIFY(modal);
+    if (form != nullptr) {
+        QVERIFY(!form->isVisible());
+        delete form;
+    }
 }
 
 QTEST_MAIN(TestNotice)
