@@ -8,6 +8,7 @@
 #include "storage/engine/TRowSetModel.h"
 #include "storage/uDataModule.h"
 #include "ui/TGoodsGrid.h"
+#include "ui/TGridView.h"
 #include "ui/TIndicatorHeader.h"
 #include "ui/TLinkDelegate.h"
 #include "ui/TMessageBox.h"
@@ -142,7 +143,7 @@ void TLibraryWindow::CreateControls()
     layout->addWidget(CreateFilterBar());
     auto* splitter = new QSplitter(Qt::Horizontal, this);
     splitter->setObjectName("splitter");
-    grid = new QTableView(splitter);
+    grid = new TGridView(splitter);
     grid->setObjectName("grid");
     chart = new TPriceChart(splitter);
     splitter->addWidget(grid);

@@ -29,6 +29,7 @@ class TLibraryWindow;
 class TLibraryWorker;
 class TLinkDelegate;
 class TProfileFile;
+class TProgressForm;
 class TNumberEdit;
 
 // Parameters of the collection run; tests point them at a local server and shorten the waits.
@@ -118,6 +119,7 @@ private:
     void CreateLogColumn();
     void CreateStatusBar();
     void CreateGrid();
+    void MakeRowCurrent(int sourceRow);
     void KeepColumnLayout();
     void ApplyColumnLayout();
     void SetDisplayWidths();
@@ -160,7 +162,7 @@ private:
     bool m_closed = false;
     TPageResult m_pageResult; // the last page's outcome, from ExtractPageJson and StorePageJson
     TExportThread* m_exportThread = nullptr;
-    QProgressDialog* m_exportProgress = nullptr;
+    TProgressForm* m_exportProgress = nullptr;
     QProgressDialog* m_upgradeProgress = nullptr;
     TLibraryWindow* m_library = nullptr;
     std::unique_ptr<TLibraryWorker> m_libraryWorker; // opened ahead of the library window's first opening

@@ -103,6 +103,31 @@ bool FillSearchIndex(TConnection* connection, qint64 total, qint64 steps, const 
     return true;
 }
 
+// Filled in chunks, the index is many segments that every later write would go on merging. They are merged
+// now, a few pages at a time with a progress report after each, until no level has segments left to merge;
+// from then on a page's write adds a small segment of its own.
+bool MergeSearchIndex(TConnection* connection, qint64 done, qint64 steps, const TLibrarySchema::Progress& progress,
+                      QString* error)
+{
+    const QString changes = QStringLiteral("SELECT total_changes()");
+    for (;;) {
+        QVariant before;
+        QVariant after;
+        if (!Scalar(connection, changes, {}, &before, error)
+            || !Exec(connection, QStringLiteral("INSERT INTO goodslist_fts(goodslist_fts, rank) VALUES ('merge', 200)"),
+                     error)
+            || !Scalar(connection, changes, {}, &after, error)) {
+            return false;
+        }
+        if (after.toLongLong() - before.toLongLong() < 2) {
+            return true; // the last call found nothing to merge
+        }
+        if (progress) {
+            progress(done, steps);
+        }
+    }
+}
+
 bool RunSteps(TConnection* connection, const TLibrarySchema::Progress& progress, QString* error)
 {
     QVariant rows;
@@ -125,10 +150,8 @@ bool RunSteps(TConnection* connection, const TLibrarySchema::Progress& progress,
             return false;
         }
     }
-    // Filled in chunks, the index is many segments that every later write would go on merging; merged into
-    // one now, a page's write adds only a small segment of its own.
     if (!FillSearchIndex(connection, total, steps, progress, error)
-        || !Exec(connection, QStringLiteral("INSERT INTO goodslist_fts(goodslist_fts) VALUES ('optimize')"), error)) {
+        || !MergeSearchIndex(connection, total, steps, progress, error)) {
         return false;
     }
     for (const char* sql : TriggerSql) {
