@@ -7,6 +7,7 @@
 
 #include <QCloseEvent>
 #include <QPointer>
+#include <QPushButton>
 
 TMainForm* MainForm = nullptr;
 
@@ -20,6 +21,7 @@ TMainForm::TMainForm(TDM* dm, TRunParams params, QWidget* parent)
     move(262, 140);
     resize(870, 500);
     CreateControls();
+    RzBitBtn2->setEnabled(false); // no run to stop yet
     FormCreate();
 }
 
@@ -73,6 +75,9 @@ void TMainForm::closeEvent(QCloseEvent* event)
 void TMainForm::FormClose()
 {
     m_closed = true;
+    if (m_waitLoop != nullptr) {
+        m_waitLoop->quit(); // a run waiting for a page or in its pause ends at once
+    }
     StopExport();
     SaveSettings();
     m_dm->CloseDatabase();

@@ -1,6 +1,6 @@
 // The collection run behind the collect and stop buttons, and its log.
 #include "app/uMain.h"
-#include "net/HttpGetString.h"
+#include "net/TPageDownload.h"
 #include "storage/TPagePipeline.h"
 #include "storage/uDataModule.h"
 #include "ui/TApplication.h"
@@ -8,11 +8,12 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QThread>
 #include <QTime>
+#include <QTimer>
 
 QString TMainForm::SearchUrl(const QString& host, const QString& keyword, int offset)
 {
@@ -35,18 +36,62 @@ bool TMainForm::ProcessMessages()
     return !m_closed;
 }
 
+void TMainForm::WaitIn(QEventLoop& loop)
+{
+    if (m_closed) {
+        return;
+    }
+    m_waitLoop = &loop;
+    loop.exec();
+    m_waitLoop = nullptr;
+}
+
+bool TMainForm::DownloadPage(const QString& url, QString* text, THttpResult* outcome)
+{
+    THttpOptions options;
+    options.ConnectMs = m_params.ConnectTimeoutMs;
+    options.SilenceMs = m_params.TimeoutMs;
+    options.DeadlineMs = m_params.PageDeadlineMs;
+    TPageDownload download;
+    QEventLoop loop;
+    bool finished = false;
+    connect(&download, &TPageDownload::Finished, &loop, [&](const QString& page, const THttpResult& result) {
+        *text = page;
+        *outcome = result;
+        finished = true;
+        loop.quit();
+    });
+    download.Start(url, options);
+    WaitIn(loop);
+    return finished; // an unfinished download is given up as it goes out of scope
+}
+
+bool TMainForm::Pause(int ms)
+{
+    if (ms > 0) {
+        QEventLoop loop;
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        WaitIn(loop);
+    }
+    return ProcessMessages();
+}
+
+void TMainForm::SetRunning(bool running)
+{
+    m_running = running;
+    RzBitBtn1->setEnabled(!running);
+    RzBitBtn2->setEnabled(running);
+    btnExport->setEnabled(!running);
+}
+
 void TMainForm::RzBitBtn1Click()
 {
     if (m_running) {
         return; // a press during a run is ignored
     }
     // However the run ends, the window is ready for the next one.
-    m_running = true;
-    btnExport->setEnabled(false);
-    const auto ended = qScopeGuard([this]() {
-        m_running = false;
-        btnExport->setEnabled(true);
-    });
+    SetRunning(true);
+    const auto ended = qScopeGuard([this]() { SetRunning(false); });
     QString error;
     if (!m_dm->OpenGoodsQuery(&error)) {
         TApplication::HandleError(error);
@@ -69,7 +114,9 @@ bool TMainForm::CollectPages(const QString& keyword, int pageCount)
     for (int page = 1; page <= pageCount; ++page) {
         SetRunProgress(QStringLiteral("第 %1/%2 页，已保存 %3 条").arg(page).arg(pageCount).arg(stored));
         AddLog(QStringLiteral("正在采集第%1页").arg(page));
-        QString text = HttpGetString(SearchUrl(m_params.Host, keyword, offset), m_params.TimeoutMs);
+        QString text;
+        THttpResult download;
+        DownloadPage(SearchUrl(m_params.Host, keyword, offset), &text, &download);
         AddLog(QStringLiteral("完成网络提取"));
         if (!ProcessMessages()) {
             break;
@@ -99,8 +146,7 @@ bool TMainForm::CollectPages(const QString& keyword, int pageCount)
         SetRunProgress(QStringLiteral("第 %1/%2 页，已保存 %3 条").arg(page).arg(pageCount).arg(stored));
         AddLog(QStringLiteral("完成数据保存"));
         AddLog(QString());
-        QThread::msleep(static_cast<unsigned long>(m_params.PauseMs));
-        if (!ProcessMessages() || StopFlag) {
+        if (!Pause(m_params.PauseMs) || StopFlag) {
             break;
         }
         offset += count;

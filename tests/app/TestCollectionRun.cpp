@@ -11,6 +11,7 @@
 #include "ui/TNumberEdit.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -18,6 +19,7 @@
 #include <QRegularExpression>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 const QString Start = QStringLiteral("=======开始采集=======");
@@ -86,6 +88,8 @@ private slots:
     void collectDuringRunIsIgnored();
     void closeDuringRunStoresNothingMore();
     void storeErrorEndsRunWithoutClosingLine();
+    void windowStaysLiveDuringStalledDownload();
+    void closeDuringStalledDownloadEndsAtOnce();
 
 private:
     TFakeMarketplace* m_server = nullptr;
@@ -277,6 +281,63 @@ void TestCollectionRun::storeErrorEndsRunWithoutClosingLine()
     QVERIFY(!Messages(m_form).contains(Finished) && !Messages(m_form).contains(Stopped));
     QCOMPARE(m_fixture->Boxes().size(), 1);
     QVERIFY2(m_fixture->Boxes().first().contains("goodslist"), qPrintable(m_fixture->Boxes().first()));
+}
+
+// A server that never answers: the window paints, ticks and answers its buttons meanwhile, and 停止 ends the
+// run after the page, which the silence wait ends.
+void TestCollectionRun::windowStaysLiveDuringStalledDownload()
+{
+    m_server->Enqueue(TResponseScript().Stall());
+    QVERIFY(m_form->RzBitBtn1->isEnabled() && !m_form->RzBitBtn2->isEnabled());
+    TMainForm* form = m_form;
+    QStringList seen;
+    bool collectEnabled = true;
+    bool stopEnabled = false;
+    QTimer::singleShot(300, form, [&]() {
+        seen = Messages(form);
+        collectEnabled = form->RzBitBtn1->isEnabled();
+        stopEnabled = form->RzBitBtn2->isEnabled();
+        form->RzMemo2->viewport()->repaint();
+        QTest::mouseClick(form->RzBitBtn2, Qt::LeftButton);
+    });
+    QElapsedTimer clock;
+    clock.start();
+    Collect(m_form, "desk", 3);
+    const qint64 elapsed = clock.elapsed();
+    QCOMPARE(seen, QStringList({Start, Page1}));
+    QVERIFY(!collectEnabled && stopEnabled);
+    QCOMPARE(Messages(m_form).last(), Stopped);
+    QCOMPARE(m_server->Requests().size(), 1);
+    const int silence = TMainFormFixture::LocalRun({}).TimeoutMs;
+    QVERIFY2(elapsed >= silence - 50 && elapsed < silence + 2000, qPrintable(QString::number(elapsed)));
+    QVERIFY(m_form->RzBitBtn1->isEnabled() && !m_form->RzBitBtn2->isEnabled());
+}
+
+// Closing the window gives the download up at once; nothing of that page is stored.
+void TestCollectionRun::closeDuringStalledDownloadEndsAtOnce()
+{
+    m_server->SetHandler([](const QByteArray& request) {
+        const QByteArray target = TFakeMarketplace::Target(request);
+        return target.endsWith("&s=4")
+            ? TResponseScript::Raw("HTTP/1.0 200 OK\r\n\r\n" + TSearchPages::Page(4, 4).left(200)).Stall()
+            : TResponseScript::WithLength(200, TSearchPages::Page(4));
+    });
+    TMainForm* form = m_form;
+    QElapsedTimer clock;
+    connect(form->RzMemo2, &QPlainTextEdit::textChanged, form, [&]() {
+        if (Messages(form).last() == QStringLiteral("正在采集第2页")) {
+            QTimer::singleShot(200, form, [&]() {
+                clock.start();
+                form->close();
+            });
+        }
+    });
+    Collect(m_form, "desk", 5);
+    const qint64 afterClose = clock.elapsed();
+    QVERIFY(clock.isValid());
+    QVERIFY2(afterClose < 1000, qPrintable(QString::number(afterClose)));
+    QCOMPARE(m_server->Requests().size(), 2);
+    QCOMPARE(FileRowCount(), 4);
 }
 
 int main(int argc, char** argv)
