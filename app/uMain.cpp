@@ -6,6 +6,7 @@
 #include "ui/uDelayFunc.h"
 
 #include <QCloseEvent>
+#include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 
@@ -22,6 +23,7 @@ TMainForm::TMainForm(TDM* dm, TRunParams params, QWidget* parent)
     resize(870, 500);
     CreateControls();
     RzBitBtn2->setEnabled(false); // no run to stop yet
+    m_statusHint = RzStatusPane1->text();
     FormCreate();
 }
 

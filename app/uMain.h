@@ -116,6 +116,9 @@ private:
     // Runs a local event loop until it is quit, or until the window closes.
     void WaitIn(QEventLoop& loop);
     void SetRunning(bool running);
+    // Logs "原因：" and the cause, and keeps it in the status pane until the next run; an empty cause logs
+    // nothing and gives the pane its hint back.
+    void ShowReason(const QString& cause);
     void FormCreate();
     void FormClose();
     void CreateControls();
@@ -161,6 +164,7 @@ private:
     int m_gridColumns = 0;
     bool m_running = false;
     bool m_closed = false;
+    QString m_statusHint; // what the status pane says while no failure is shown
     QEventLoop* m_waitLoop = nullptr; // the local loop a run waits in, quit when the window closes
     TPageResult m_pageResult; // the last page's outcome, from ExtractPageJson and StorePageJson
     TExportThread* m_exportThread = nullptr;

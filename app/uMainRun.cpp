@@ -1,4 +1,5 @@
 // The collection run behind the collect and stop buttons, and its log.
+#include "app/TRunReason.h"
 #include "app/uMain.h"
 #include "net/TPageDownload.h"
 #include "storage/TPagePipeline.h"
@@ -9,6 +10,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -76,6 +78,19 @@ bool TMainForm::Pause(int ms)
     return ProcessMessages();
 }
 
+void TMainForm::ShowReason(const QString& cause)
+{
+    if (cause.isEmpty()) {
+        RzStatusPane1->setText(m_statusHint);
+        RzStatusPane1->setToolTip(QString());
+        return;
+    }
+    const QString line = QStringLiteral("原因：") + cause;
+    AddLog(line);
+    RzStatusPane1->setText(line);
+    RzStatusPane1->setToolTip(line);
+}
+
 void TMainForm::SetRunning(bool running)
 {
     m_running = running;
@@ -97,6 +112,7 @@ void TMainForm::RzBitBtn1Click()
         TApplication::HandleError(error);
         return;
     }
+    ShowReason(QString());
     StopFlag = false;
     const int pageCount = edPageNum->ReadValue();
     AddLog(QStringLiteral("=======开始采集======="));
@@ -127,6 +143,7 @@ bool TMainForm::CollectPages(const QString& keyword, int pageCount)
         }
         if (text.isEmpty()) {
             AddLog(QStringLiteral("错误： ") + keyword);
+            ShowReason(TRunReason::Of(download, m_pageResult, m_params));
             break;
         }
         QString error;
@@ -140,6 +157,7 @@ bool TMainForm::CollectPages(const QString& keyword, int pageCount)
         }
         if (count <= 0) {
             AddLog(QStringLiteral("没有数据保存"));
+            ShowReason(TRunReason::Of(download, m_pageResult, m_params));
             break;
         }
         stored += count;

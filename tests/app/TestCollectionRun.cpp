@@ -6,6 +6,7 @@
 #include "tests/app/TMainFormFixture.h"
 #include "tests/app/TSearchPages.h"
 #include "tests/support/TFakeMarketplace.h"
+#include "tests/support/TFullListener.h"
 #include "tests/support/TestDatabase.h"
 #include "ui/TApplication.h"
 #include "ui/TNumberEdit.h"
@@ -20,6 +21,8 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+
+Q_DECLARE_METATYPE(TResponseScript)
 
 namespace {
 const QString Start = QStringLiteral("=======开始采集=======");
@@ -90,6 +93,9 @@ private slots:
     void storeErrorEndsRunWithoutClosingLine();
     void windowStaysLiveDuringStalledDownload();
     void closeDuringStalledDownloadEndsAtOnce();
+    void failedRunSaysWhy_data();
+    void failedRunSaysWhy();
+    void nextRunClearsTheCause();
 
 private:
     TFakeMarketplace* m_server = nullptr;
@@ -147,7 +153,9 @@ void TestCollectionRun::noServer()
     params.Host = QStringLiteral("127.0.0.1:1");
     m_form = m_fixture->Start(params);
     Collect(m_form, QStringLiteral("椅子"), 3);
-    QCOMPARE(Messages(m_form), QStringList({Start, Page1, Fetched, QStringLiteral("错误： 椅子"), Finished}));
+    QCOMPARE(Messages(m_form),
+             QStringList({Start, Page1, Fetched, QStringLiteral("错误： 椅子"),
+                          QStringLiteral("原因：无法连接 127.0.0.1:1"), Finished}));
 }
 
 void TestCollectionRun::emptySecondPageEndsTheRun()
@@ -338,6 +346,94 @@ void TestCollectionRun::closeDuringStalledDownloadEndsAtOnce()
     QVERIFY2(afterClose < 1000, qPrintable(QString::number(afterClose)));
     QCOMPARE(m_server->Requests().size(), 2);
     QCOMPARE(FileRowCount(), 4);
+}
+
+// What the server does decides the log lines after "完成网络提取"; "%host" stands for the host the run used.
+void TestCollectionRun::failedRunSaysWhy_data()
+{
+    QTest::addColumn<TResponseScript>("script");
+    QTest::addColumn<bool>("fullListener");
+    QTest::addColumn<QStringList>("tail");
+    const QString error = QStringLiteral("错误： desk");
+    const auto noBlock = [&](const QString& cause) {
+        return QStringList({error, QStringLiteral("原因：") + cause, Finished});
+    };
+    const auto noListings = [&](const QString& cause) {
+        return QStringList({NothingSaved, QStringLiteral("原因：") + cause, Finished});
+    };
+    const auto page = [](const QByteArray& data) { return TResponseScript::WithLength(200, data); };
+    QTest::newRow("404 with a title") << TResponseScript::WithLength(404, "<html><title>404 Not Found</title></html>")
+                                      << false << noBlock("服务器返回 HTTP 404（404 Not Found）");
+    QTest::newRow("500 without body") << TResponseScript::WithLength(500, "") << false
+                                      << noBlock("服务器返回 HTTP 500");
+    QTest::newRow("redirect to https")
+        << TResponseScript::WithLength(302, "", {"Location: https://s.taobao.com/search?q=desk"}) << false
+        << noBlock("服务器要求 HTTPS 或登录：HTTP 302，转到 https://s.taobao.com/search?q=desk");
+    QTest::newRow("login page") << page("<html><head><title>亲，请登录</title></head><body>…</body></html>") << false
+                                << noBlock("页面中没有商品数据：亲，请登录");
+    QTest::newRow("empty page") << page("") << false << noBlock("页面中没有商品数据");
+    QTest::newRow("binary garbage") << page("\x89PNG\r\n\x1a\n\xff\xd8\xff\xe0") << false
+                                    << noBlock("页面不是有效的 UTF-8 文本");
+    QTest::newRow("connection ends inside the page")
+        << TResponseScript::Raw("HTTP/1.0 200 OK\r\nContent-Length: 5000\r\n\r\n" + TSearchPages::Page(3).left(400))
+        << false << noBlock("页面数据不完整：连接在页面传完之前中断");
+    QTest::newRow("page ends inside the data")
+        << TResponseScript::Raw("HTTP/1.0 200 OK\r\n\r\n" + TSearchPages::Page(3).left(400)) << false
+        << noBlock("页面数据不完整");
+    QTest::newRow("page too large") << TResponseScript::Raw("HTTP/1.0 200 OK\r\nContent-Length: 100000000000\r\n\r\n")
+                                    << false << noBlock("页面过大");
+    QTest::newRow("silent server") << TResponseScript().Stall() << false << noBlock("服务器无响应：1 秒内没有收到数据");
+    QTest::newRow("a byte every 200 ms") << TResponseScript().Drip("HTTP/1.0 200 OK\r\n\r\n" + TSearchPages::Page(3), 1,
+                                                                   200)
+                                         << false << noBlock("服务器无响应：2 秒内没有传完页面");
+    QTest::newRow("listener never accepts")
+        << TResponseScript() << true << noBlock("连接超时：%host 在 1 秒内没有应答");
+    QTest::newRow("block does not parse")
+        << page("<script>g_page_config = {\"mods\":{\"itemlist\" 1}};\ng_srp_loadCss();</script>") << false
+        << noListings("页面数据不完整");
+    QTest::newRow("no listing array") << page("<script>g_page_config = {\"mods\":{}};\ng_srp_loadCss();</script>")
+                                      << false << noListings("页面中没有商品数据");
+    QTest::newRow("empty listing array ends the results quietly")
+        << page(TSearchPages::Page(0)) << false << QStringList({NothingSaved, Finished});
+}
+
+void TestCollectionRun::failedRunSaysWhy()
+{
+    QFETCH(TResponseScript, script);
+    QFETCH(bool, fullListener);
+    QFETCH(QStringList, tail);
+    TFullListener listener;
+    TRunParams params = TMainFormFixture::LocalRun(m_server->Host());
+    if (fullListener) {
+        QVERIFY(listener.Port() != 0);
+        params.Host = QStringLiteral("127.0.0.1:%1").arg(listener.Port());
+    }
+    params.ConnectTimeoutMs = 1000;
+    params.TimeoutMs = 1000;
+    params.PageDeadlineMs = 2000;
+    delete m_fixture;
+    m_fixture = new TMainFormFixture;
+    m_form = m_fixture->Start(params);
+    m_server->Enqueue(script);
+    tail.replaceInStrings(QStringLiteral("%host"), params.Host);
+
+    Collect(m_form, "desk", 3);
+
+    QCOMPARE(Messages(m_form), QStringList({Start, Page1, Fetched}) + tail);
+    const QString reason = tail.size() > 2 ? tail[1] : QString();
+    QCOMPARE(m_form->RzStatusPane1->text().startsWith(QStringLiteral("原因：")) ? m_form->RzStatusPane1->text() : "",
+             reason);
+}
+
+void TestCollectionRun::nextRunClearsTheCause()
+{
+    const QString hint = m_form->RzStatusPane1->text();
+    m_server->Enqueue(TResponseScript::WithLength(404, ""));
+    Collect(m_form, "desk", 1);
+    QCOMPARE(m_form->RzStatusPane1->text(), QStringLiteral("原因：服务器返回 HTTP 404"));
+    m_server->Enqueue(TResponseScript::WithLength(200, TSearchPages::Page(0)));
+    Collect(m_form, "desk", 1);
+    QCOMPARE(m_form->RzStatusPane1->text(), hint);
 }
 
 int main(int argc, char** argv)
