@@ -24,6 +24,7 @@ TMainForm::TMainForm(TDM* dm, TRunParams params, QWidget* parent)
     CreateControls();
     RzBitBtn2->setEnabled(false); // no run to stop yet
     m_statusHint = RzStatusPane1->text();
+    SetUpSearchBox();
     FormCreate();
 }
 

@@ -84,7 +84,11 @@ public:
     bool IsRunning() const { return m_running; }
     bool IsExporting() const { return m_exportThread != nullptr; }
 
+    // The search URL of a page. The keyword's control characters, blanks, DEL and "#%&+<> go out
+    // percent-encoded; every other character as its code page 936 bytes.
     static QString SearchUrl(const QString& host, const QString& keyword, int offset);
+    // The longest keyword the search box takes: what the keyword column of the goods table holds.
+    static constexpr int MaxKeywordLength = 100;
     void LoadSettings();
     void SaveSettings();
 
@@ -116,6 +120,10 @@ private:
     // Runs a local event loop until it is quit, or until the window closes.
     void WaitIn(QEventLoop& loop);
     void SetRunning(bool running);
+    // False, after a box naming the character, when the keyword holds one that code page 936 lacks.
+    bool KeywordIsSearchable(const QString& keyword);
+    // The keyword box's length limit, and Enter in it starts a run.
+    void SetUpSearchBox();
     // Logs "原因：" and the cause, and keeps it in the status pane until the next run; an empty cause logs
     // nothing and gives the pane its hint back.
     void ShowReason(const QString& cause);

@@ -1,4 +1,5 @@
 #include "app/uStartup.h"
+#include "platform/CodePage.h"
 #include "storage/engine/TConnection.h"
 #include "storage/engine/TRowSet.h"
 #include "storage/uConst.h"
@@ -96,6 +97,10 @@ private slots:
     void failedRunSaysWhy_data();
     void failedRunSaysWhy();
     void nextRunClearsTheCause();
+    void keywordReachesServerIntact_data();
+    void keywordReachesServerIntact();
+    void keywordOutsideCodePageIsRefused();
+    void enterInKeywordBoxStartsRun();
 
 private:
     TFakeMarketplace* m_server = nullptr;
@@ -434,6 +439,65 @@ void TestCollectionRun::nextRunClearsTheCause()
     m_server->Enqueue(TResponseScript::WithLength(200, TSearchPages::Page(0)));
     Collect(m_form, "desk", 1);
     QCOMPARE(m_form->RzStatusPane1->text(), hint);
+}
+
+// The request target for a keyword, byte for byte.
+void TestCollectionRun::keywordReachesServerIntact_data()
+{
+    QTest::addColumn<QString>("keyword");
+    QTest::addColumn<QByteArray>("target");
+    const auto gbk = [](const char16_t* text) { return CodePage::FromUnicode(QString::fromUtf16(text)); };
+    QTest::newRow("plain") << "desk" << QByteArray("/search?q=desk");
+    QTest::newRow("Chinese, raw code page bytes") << QStringLiteral("连衣裙") << "/search?q=" + gbk(u"连衣裙");
+    QTest::newRow("blank") << QStringLiteral("连衣裙 夏季") << "/search?q=" + gbk(u"连衣裙") + "%20" + gbk(u"夏季");
+    QTest::newRow("ampersand cannot set the offset")
+        << QStringLiteral("T恤&s=440") << "/search?q=T" + gbk(u"恤") + "%26s=440";
+    QTest::newRow("reserved characters") << "a#b%c+d\"e<f>g" << QByteArray("/search?q=a%23b%25c%2Bd%22e%3Cf%3Eg");
+    QTest::newRow("control characters and DEL") << "a\tb\x01"
+                                                   "c\x7f\x1f"
+                                                << QByteArray("/search?q=a%09b%01c%7F%1F");
+    QTest::newRow("other ASCII goes out raw")
+        << "?=/:;,@!~'()*[]{}|\\^`$" << QByteArray("/search?q=?=/:;,@!~'()*[]{}|\\^`$");
+    // Second bytes in the ASCII range (0x40 "@", 0x5C "\\", 0x7E "~") stay inside their characters.
+    QTest::newRow("two-byte characters with ASCII second bytes") << QString::fromUtf16(u"丂乗") + "~"
+                                                                 << "/search?q=" + gbk(u"丂乗") + "~";
+    QTest::newRow("empty") << "" << QByteArray("/search?q=");
+}
+
+void TestCollectionRun::keywordReachesServerIntact()
+{
+    QFETCH(QString, keyword);
+    QFETCH(QByteArray, target);
+    m_server->SetHandler([](const QByteArray&) { return TResponseScript::WithLength(200, TSearchPages::Page(0)); });
+    Collect(m_form, keyword, 1);
+    QCOMPARE(Targets(*m_server), QList<QByteArray>({target}));
+    QVERIFY(m_server->Requests().first().startsWith("GET " + target + " HTTP/1.0\r\n"));
+}
+
+void TestCollectionRun::keywordOutsideCodePageIsRefused()
+{
+    m_server->SetHandler([](const QByteArray&) { return TResponseScript::WithLength(200, TSearchPages::Page(1)); });
+    m_fixture->ClearBoxes();
+    Collect(m_form, QStringLiteral("连衣裙\U0001F600"), 1);
+    QCOMPARE(m_fixture->Boxes().size(), 1);
+    QVERIFY2(m_fixture->Boxes().first().contains(QStringLiteral("“\U0001F600”")),
+             qPrintable(m_fixture->Boxes().first()));
+    QVERIFY(m_server->Requests().isEmpty());
+    QCOMPARE(m_form->RzMemo2->toPlainText(), QString());
+}
+
+void TestCollectionRun::enterInKeywordBoxStartsRun()
+{
+    m_server->SetHandler([](const QByteArray&) { return TResponseScript::WithLength(200, TSearchPages::Page(2)); });
+    m_form->edPageNum->setValue(1);
+    QLineEdit* box = m_form->cbSearch->lineEdit();
+    box->setText(QString(150, QLatin1Char('k')));
+    QCOMPARE(box->text().size(), TMainForm::MaxKeywordLength);
+    box->setText(QStringLiteral("desk"));
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Return);
+    QCOMPARE(Targets(*m_server), QList<QByteArray>({"/search?q=desk"}));
+    QCOMPARE(Messages(m_form).last(), Finished);
 }
 
 int main(int argc, char** argv)
