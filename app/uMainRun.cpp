@@ -1,7 +1,8 @@
 // The collection run behind the collect and stop buttons, and its log.
+#include "app/TEnterFilter.h"
 #include "app/TRunReason.h"
+#include "app/TSearchKeyword.h"
 #include "app/uMain.h"
-#include "net/PageText.h"
 #include "net/TPageDownload.h"
 #include "storage/TPagePipeline.h"
 #include "storage/uDataModule.h"
@@ -12,7 +13,6 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -21,77 +21,9 @@
 #include <QTime>
 #include <QTimer>
 
-#include <functional>
-
-namespace {
-// The keyword's characters that would split the request line or change the query: control characters,
-// blanks, DEL and "#%&+<>. They are all ASCII, so they are single bytes in code page 936, and none of them can
-// be the second byte of a two-byte character there.
-bool NeedsEscape(QChar c)
-{
-    const char16_t u = c.unicode();
-    return u < 0x21 || u == 0x7F || QStringView(u"\"#%&+<>").contains(c);
-}
-
-QString EscapeKeyword(const QString& keyword)
-{
-    QString escaped;
-    escaped.reserve(keyword.size());
-    for (const QChar c : keyword) {
-        if (NeedsEscape(c)) {
-            escaped += QStringLiteral("%%1").arg(c.unicode(), 2, 16, QLatin1Char('0')).toUpper();
-        } else {
-            escaped += c;
-        }
-    }
-    return escaped;
-}
-
-// Runs an action on Enter in a line edit and takes the key, so the combo box around it never sees it again.
-class TEnterFilter : public QObject
-{
-public:
-    TEnterFilter(QObject* parent, std::function<void()> action)
-        : QObject(parent)
-        , m_action(std::move(action))
-    {
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::KeyPress) {
-            const int key = static_cast<QKeyEvent*>(event)->key();
-            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-                m_action();
-                return true;
-            }
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    std::function<void()> m_action;
-};
-
-// The first character of a text that code page 936 lacks; empty when it holds them all.
-QString MissingCharacter(const QString& text)
-{
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            return text.mid(i, 2);
-        }
-        if (text[i].isSurrogate() || !PageText::InCodePage(text[i].unicode())) {
-            return QString(text[i]);
-        }
-    }
-    return {};
-}
-} // namespace
-
 QString TMainForm::SearchUrl(const QString& host, const QString& keyword, int offset)
 {
-    QString url = QStringLiteral("http://") + host + QStringLiteral("/search?q=") + EscapeKeyword(keyword);
+    QString url = QStringLiteral("http://") + host + QStringLiteral("/search?q=") + TSearchKeyword::Escape(keyword);
     if (offset > 0) {
         url += QStringLiteral("&s=%1").arg(offset);
     }
@@ -152,7 +84,7 @@ bool TMainForm::Pause(int ms)
 
 bool TMainForm::KeywordIsSearchable(const QString& keyword)
 {
-    const QString missing = MissingCharacter(keyword);
+    const QString missing = TSearchKeyword::MissingCharacter(keyword);
     if (missing.isEmpty()) {
         return true;
     }
