@@ -16,9 +16,16 @@ struct TPageDownload::TState
     TPageDownload* receiver = nullptr;
 };
 
+namespace {
+// How long after its deadline a download that has not ended is given up: time for it to report on its own.
+constexpr int DeadlineSlackMs = 1000;
+} // namespace
+
 TPageDownload::TPageDownload(QObject* parent)
     : QObject(parent)
 {
+    m_deadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, &TPageDownload::GiveUpAtDeadline);
 }
 
 TPageDownload::~TPageDownload()
@@ -33,6 +40,7 @@ void TPageDownload::Start(const QString& url, THttpOptions options)
     state->receiver = this;
     options.Abort = state->abort;
     m_state = state;
+    m_deadline.start(options.DeadlineMs + DeadlineSlackMs);
     std::thread([state, url, options]() {
         THttpResult outcome;
         const QString text = HttpGetString(url, options, &outcome);
@@ -50,6 +58,7 @@ void TPageDownload::Start(const QString& url, THttpOptions options)
 
 void TPageDownload::Abandon()
 {
+    m_deadline.stop();
     if (m_state == nullptr)
         return;
     {
@@ -65,5 +74,12 @@ void TPageDownload::Deliver(const std::shared_ptr<TState>& state, const QString&
     if (state != m_state)
         return; // the result of a download given up after it had ended
     m_state.reset();
+    m_deadline.stop();
     emit Finished(text, outcome);
+}
+
+void TPageDownload::GiveUpAtDeadline()
+{
+    Abandon();
+    emit Finished({}, THttpResult::Failure(THttpFailure::Deadline, QStringLiteral("the download did not end in time")));
 }

@@ -5,12 +5,15 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <memory>
 
 // Runs HttpGetString on a thread of its own, so the thread that starts it (the GUI thread) stays free, and
 // reports the end as Finished on that thread. A download that is abandoned, or whose object goes first, is
-// ended at once through its abort signal; its result is never reported.
+// ended at once through its abort signal; its result is never reported. The page deadline holds here too: a
+// download that has not ended shortly after it (the name lookup cannot be interrupted) is given up and
+// reported as a Deadline failure.
 class TPageDownload : public QObject
 {
     Q_OBJECT
@@ -36,6 +39,8 @@ private:
     struct TState;
 
     void Deliver(const std::shared_ptr<TState>& state, const QString& text, const THttpResult& outcome);
+    void GiveUpAtDeadline();
 
     std::shared_ptr<TState> m_state;
+    QTimer m_deadline;
 };
