@@ -94,6 +94,7 @@ private slots:
     void storeErrorEndsRunWithoutClosingLine();
     void windowStaysLiveDuringStalledDownload();
     void closeDuringStalledDownloadEndsAtOnce();
+    void windowStaysLiveDuringPause();
     void failedRunSaysWhy_data();
     void failedRunSaysWhy();
     void nextRunClearsTheCause();
@@ -324,6 +325,24 @@ void TestCollectionRun::windowStaysLiveDuringStalledDownload()
     const int silence = TMainFormFixture::LocalRun({}).TimeoutMs;
     QVERIFY2(elapsed >= silence - 50 && elapsed < silence + 2000, qPrintable(QString::number(elapsed)));
     QVERIFY(m_form->RzBitBtn1->isEnabled() && !m_form->RzBitBtn2->isEnabled());
+}
+
+// The pause after a page waits without holding the window: its timers keep firing.
+void TestCollectionRun::windowStaysLiveDuringPause()
+{
+    TRunParams params = TMainFormFixture::LocalRun(m_server->Host());
+    params.PauseMs = 1000;
+    delete m_fixture;
+    m_fixture = new TMainFormFixture;
+    m_form = m_fixture->Start(params);
+    m_server->SetHandler([](const QByteArray&) { return TResponseScript::WithLength(200, TSearchPages::Page(1)); });
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, [&ticks]() { ++ticks; });
+    ticker.start(50);
+    Collect(m_form, "desk", 1);
+    QCOMPARE(Messages(m_form).last(), Finished);
+    QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
 }
 
 // Closing the window gives the download up at once; nothing of that page is stored.
