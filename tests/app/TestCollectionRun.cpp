@@ -13,8 +13,8 @@
 #include "ui/TNumberEdit.h"
 
 #include <QComboBox>
-#include <QHeaderView>
 #include <QElapsedTimer>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
