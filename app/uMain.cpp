@@ -8,7 +8,9 @@
 #include "ui/uDelayFunc.h"
 
 #include <QCloseEvent>
+#include <QLabel>
 #include <QPointer>
+#include <QPushButton>
 
 TMainForm* MainForm = nullptr;
 
@@ -22,6 +24,9 @@ TMainForm::TMainForm(TDM* dm, TRunParams params, QWidget* parent)
     move(262, 140);
     resize(870, 500);
     CreateControls();
+    RzBitBtn2->setEnabled(false); // no run to stop yet
+    m_statusHint = RzStatusPane1->text();
+    SetUpSearchBox();
     FormCreate();
 }
 
@@ -80,6 +85,9 @@ void TMainForm::closeEvent(QCloseEvent* event)
 void TMainForm::FormClose()
 {
     m_closed = true;
+    if (m_waitLoop != nullptr) {
+        m_waitLoop->quit(); // a run waiting for a page or in its pause ends at once
+    }
     delete m_library; // its worker ends before the database closes
     m_library = nullptr;
     m_libraryWorker.reset();
