@@ -26,6 +26,9 @@ class TFindDialog;
 class TLinkDelegate;
 class TProfileFile;
 class TNumberEdit;
+namespace TWindowBounds {
+struct TBounds;
+}
 
 // Parameters of the collection run; tests point them at a local server and shorten the waits.
 struct TRunParams
@@ -82,6 +85,8 @@ public:
     static QString SearchUrl(const QString& host, const QString& keyword, int offset);
     void LoadSettings();
     void SaveSettings();
+    // The smallest client area at which no control of the top bar covers another.
+    QSize MinimumBounds() const;
 
     static QString ProductCaption();
 
@@ -123,6 +128,7 @@ private:
     void StartBlinking();
     void UpdateClock();
     void Blink();
+    void PlaceWindow(const TWindowBounds::TBounds& bounds);
     void LoadGridLayout(const TProfileFile& ini);
     bool SaveHistory(TProfileFile& ini);
     bool SaveGridLayout(TProfileFile& ini);

@@ -1,4 +1,5 @@
 // The settings file: window bounds, page count, keyword history and the grid's column layout.
+#include "app/TWindowBounds.h"
 #include "app/uMain.h"
 #include "platform/TProfileFile.h"
 #include "storage/uConst.h"
@@ -52,15 +53,28 @@ int FieldOf(const QStringList& fields, int index, int fallback)
 void TMainForm::LoadSettings()
 {
     const TProfileFile ini(IniPath);
-    move(ini.ReadInteger("Wnd", "Left", x()), y());
-    move(x(), ini.ReadInteger("Wnd", "Top", y()));
-    resize(ini.ReadInteger("Wnd", "Width", width()), height());
-    resize(width(), ini.ReadInteger("Wnd", "Height", height()));
+    TWindowBounds::TBounds bounds;
+    bounds.Left = ini.ReadInteger("Wnd", "Left", x());
+    bounds.Top = ini.ReadInteger("Wnd", "Top", y());
+    bounds.Width = ini.ReadInteger("Wnd", "Width", width());
+    bounds.Height = ini.ReadInteger("Wnd", "Height", height());
+    PlaceWindow(bounds);
     edPageNum->setValue(ini.ReadInteger("Param", "PageNum", 3));
     cbSearch->clear();
     cbSearch->addItems(DecodeHistory(ini.ReadString("Param", "search", DefaultKeyword)));
     cbSearch->setCurrentIndex(0);
     LoadGridLayout(ini);
+}
+
+// Stored bounds may be hostile or belong to another screen: the window opens within reach, at a size where
+// no control of the top bar covers another.
+void TMainForm::PlaceWindow(const TWindowBounds::TBounds& bounds)
+{
+    const QMargins frame(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
+                         frameGeometry().right() - geometry().right(), frameGeometry().bottom() - geometry().bottom());
+    const TWindowBounds::TPlacement placement = TWindowBounds::Fit(bounds, frame, MinimumBounds());
+    move(placement.Pos);
+    resize(placement.Size);
 }
 
 void TMainForm::LoadGridLayout(const TProfileFile& ini)
