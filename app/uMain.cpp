@@ -74,6 +74,8 @@ void TMainForm::FormClose()
 {
     m_closed = true;
     StopExport();
-    SaveSettings();
+    if (m_settingsLoaded) {
+        SaveSettings();
+    }
     m_dm->CloseDatabase();
 }

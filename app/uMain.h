@@ -154,6 +154,8 @@ private:
     int m_gridColumns = 0;
     bool m_running = false;
     bool m_closed = false;
+    // Settings that were never loaded are never saved over the file.
+    bool m_settingsLoaded = false;
     TExportThread* m_exportThread = nullptr;
     QProgressDialog* m_exportProgress = nullptr;
 };

@@ -64,6 +64,7 @@ void TMainForm::LoadSettings()
     cbSearch->addItems(DecodeHistory(ini.ReadString("Param", "search", DefaultKeyword)));
     cbSearch->setCurrentIndex(0);
     LoadGridLayout(ini);
+    m_settingsLoaded = true;
 }
 
 // Stored bounds may be hostile or belong to another screen: the window opens within reach, at a size where
@@ -98,13 +99,19 @@ void TMainForm::LoadGridLayout(const TProfileFile& ini)
     }
 }
 
+// The whole file is written once: a failed write keeps the old file.
 void TMainForm::SaveSettings()
 {
     TProfileFile ini(IniPath);
-    const bool written = ini.WriteInteger("Wnd", "Left", x()) && ini.WriteInteger("Wnd", "Top", y())
-        && ini.WriteInteger("Wnd", "Width", width()) && ini.WriteInteger("Wnd", "Height", height())
-        && ini.WriteInteger("Param", "PageNum", edPageNum->ReadValue()) && SaveHistory(ini) && SaveGridLayout(ini);
-    if (!written) {
+    ini.BeginUpdate();
+    ini.WriteInteger("Wnd", "Left", x());
+    ini.WriteInteger("Wnd", "Top", y());
+    ini.WriteInteger("Wnd", "Width", width());
+    ini.WriteInteger("Wnd", "Height", height());
+    ini.WriteInteger("Param", "PageNum", edPageNum->ReadValue());
+    SaveHistory(ini);
+    SaveGridLayout(ini);
+    if (!ini.EndUpdate()) {
         TApplication::HandleError(QStringLiteral("Unable to write to %1").arg(IniPath));
     }
 }
