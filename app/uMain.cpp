@@ -1,11 +1,14 @@
 #include "app/uMain.h"
 
+#include "storage/engine/TConnection.h"
 #include "storage/uConst.h"
 #include "storage/uDataModule.h"
 #include "ui/TApplication.h"
+#include "ui/TMessageBox.h"
 #include "ui/uDelayFunc.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QPointer>
 
 TMainForm* MainForm = nullptr;
@@ -54,6 +57,7 @@ void TMainForm::InitAfterCreate()
     QString error;
     if (!m_dm->OpenDatabase(DbPath, &error) || !m_dm->OpenGoodsQuery(&error)) {
         // The initialisation ends here: no settings are loaded and the window is not raised.
+        m_openError = error;
         TApplication::HandleError(error);
         return;
     }
@@ -62,6 +66,18 @@ void TMainForm::InitAfterCreate()
     raise();
     activateWindow();
     emit Initialised();
+}
+
+bool TMainForm::DatabaseReady()
+{
+    if (m_dm->conn()->IsOpen()) {
+        return true;
+    }
+    const QString reason = m_openError.isEmpty() ? QStringLiteral("数据库没有打开") : m_openError;
+    TMessageBox::Show(
+        TMessageBox::Warning, QStringLiteral("采集"),
+        QStringLiteral("无法打开数据库 %1，不能采集。\n原因：%2").arg(QDir::toNativeSeparators(DbPath), reason));
+    return false;
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)

@@ -105,6 +105,8 @@ private slots:
     void btnExportClick();
 
 private:
+    // True when the database is open; otherwise says why not in a box, and no run starts.
+    bool DatabaseReady();
     bool CollectPages(const QString& keyword, int pageCount);
     // Dispatches every pending event; false once the window has closed.
     bool ProcessMessages();
@@ -156,6 +158,7 @@ private:
     bool m_closed = false;
     // Settings that were never loaded are never saved over the file.
     bool m_settingsLoaded = false;
+    QString m_openError; // why the database did not open at start
     TExportThread* m_exportThread = nullptr;
     QProgressDialog* m_exportProgress = nullptr;
 };

@@ -40,6 +40,9 @@ void TMainForm::RzBitBtn1Click()
     if (m_running) {
         return; // a press during a run is ignored
     }
+    if (!DatabaseReady()) {
+        return;
+    }
     // However the run ends, the window is ready for the next one.
     m_running = true;
     btnExport->setEnabled(false);

@@ -35,6 +35,8 @@ public:
     static QStringList SplitSqlScript(const QString& script);
     void CreateSchema();
     void UpgradeSchema();
+    // Creates the tables of the schema script that the open file lacks.
+    void CompleteSchema();
 
     // Append one row per listing of the array, in order, tagged with the keyword: SaveAuctionList for
     // the page-config framing, SaveItemList for the body framing. False with a message when the goods
@@ -58,6 +60,7 @@ public:
     static const char* const GoodsQuerySql;
 
 private:
+    static bool CheckDataFolder(const QString& path, QString* error);
     template <typename TMapRow>
     bool SaveList(const QString& keyword, const rapidjson::Value& listings, TMapRow mapRow, QString* error);
 
