@@ -1,5 +1,6 @@
 #pragma once
 
+#include "export/TExportRequest.h"
 #include "ui/uBase.h"
 
 #include <QByteArray>
@@ -21,7 +22,6 @@ class TDM;
 class TExportDialog;
 class TExportThread;
 struct TExportColumn;
-struct TExportRequest;
 class TFindDialog;
 class TLinkDelegate;
 class TProfileFile;
@@ -134,11 +134,15 @@ private:
     void LoadGridLayout(const TProfileFile& ini);
     bool SaveHistory(TProfileFile& ini);
     bool SaveGridLayout(TProfileFile& ini);
+    void LoadExportChoice(const TProfileFile& ini);
+    void SaveExportChoice(TProfileFile& ini);
     // The name of the field a grid column shows.
     QString ColumnField(int column) const;
     // The grid's shown columns in the order the user sees them.
     std::vector<TExportColumn> ExportColumns() const;
     TExportRequest ExportRequestOf(const TExportDialog& dialog) const;
+    // Asks before an export replaces an existing file.
+    bool ReplaceAllowed(const QString& path) const;
     void StartExport(TExportRequest request);
     void ExportProgress(qint64 done, qint64 total);
     void ExportFinished();
@@ -159,6 +163,8 @@ private:
     // Settings that were never loaded are never saved over the file.
     bool m_settingsLoaded = false;
     QString m_openError; // why the database did not open at start
+    QString m_exportFolder; // the folder and the format of the last export, kept in the settings
+    TExportRequest::Format m_exportFormat = TExportRequest::Xlsx;
     TExportThread* m_exportThread = nullptr;
     QProgressDialog* m_exportProgress = nullptr;
 };

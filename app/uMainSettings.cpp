@@ -7,6 +7,7 @@
 #include "ui/TNumberEdit.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QRegularExpression>
 #include <QTableView>
@@ -14,6 +15,8 @@
 namespace {
 const QString HistorySeparator = QStringLiteral("#13");
 const QString DefaultKeyword = QStringLiteral("办公桌");
+const QString CsvFormat = QStringLiteral("csv");
+const QString XlsxFormat = QStringLiteral("xlsx");
 
 QString ColumnKey(const QString& field)
 {
@@ -64,6 +67,7 @@ void TMainForm::LoadSettings()
     cbSearch->addItems(DecodeHistory(ini.ReadString("Param", "search", DefaultKeyword)));
     cbSearch->setCurrentIndex(0);
     LoadGridLayout(ini);
+    LoadExportChoice(ini);
     m_settingsLoaded = true;
 }
 
@@ -111,6 +115,7 @@ void TMainForm::SaveSettings()
     ini.WriteInteger("Param", "PageNum", edPageNum->ReadValue());
     SaveHistory(ini);
     SaveGridLayout(ini);
+    SaveExportChoice(ini);
     if (!ini.EndUpdate()) {
         TApplication::HandleError(QStringLiteral("Unable to write to %1").arg(IniPath));
     }
@@ -145,4 +150,21 @@ bool TMainForm::SaveGridLayout(TProfileFile& ini)
     }
     const int rowHeight = grid->verticalHeader()->defaultSectionSize();
     return ini.WriteString("grid", QStringLiteral("(Default)"), QStringLiteral("%1,1").arg(rowHeight));
+}
+
+// The folder and the format of the last export; a folder that is gone leaves the choice to the dialog.
+void TMainForm::LoadExportChoice(const TProfileFile& ini)
+{
+    const QString folder = ini.ReadString("Export", "Folder", QString());
+    m_exportFolder = !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QString();
+    const QString format = ini.ReadString("Export", "Format", XlsxFormat).trimmed();
+    m_exportFormat = format.compare(CsvFormat, Qt::CaseInsensitive) == 0 ? TExportRequest::Csv : TExportRequest::Xlsx;
+}
+
+void TMainForm::SaveExportChoice(TProfileFile& ini)
+{
+    ini.WriteString("Export", "Format", m_exportFormat == TExportRequest::Csv ? CsvFormat : XlsxFormat);
+    if (!m_exportFolder.isEmpty()) {
+        ini.WriteString("Export", "Folder", m_exportFolder);
+    }
 }

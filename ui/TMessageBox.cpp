@@ -2,12 +2,19 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QThread>
 
 namespace {
 TMessageBox::Hook& TestHook()
 {
     static TMessageBox::Hook hook;
+    return hook;
+}
+
+TMessageBox::AskHook& AskTestHook()
+{
+    static TMessageBox::AskHook hook;
     return hook;
 }
 
@@ -43,6 +50,29 @@ void TMessageBox::Show(Icon icon, const QString& caption, const QString& text)
     QMessageBox box(ToQtIcon(icon), caption, text, QMessageBox::Ok, QApplication::activeWindow());
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
+}
+
+bool TMessageBox::Ask(Icon icon, const QString& caption, const QString& text, const QString& yes, const QString& no)
+{
+    if (AskTestHook()) {
+        return AskTestHook()(caption, text);
+    }
+    if (TestHook()) {
+        TestHook()(icon, caption, text);
+        return false;
+    }
+    QMessageBox box(ToQtIcon(icon), caption, text, QMessageBox::NoButton, QApplication::activeWindow());
+    QPushButton* first = box.addButton(yes, QMessageBox::YesRole);
+    box.addButton(no, QMessageBox::NoRole);
+    box.setDefaultButton(first);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+    return box.clickedButton() == first;
+}
+
+void TMessageBox::SetAskHook(AskHook hook)
+{
+    AskTestHook() = std::move(hook);
 }
 
 void TMessageBox::SetTestHook(Hook hook)
