@@ -5,9 +5,11 @@
 #include "ui/TApplication.h"
 #include "ui/uWebForm.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 #include <QWebEngineView>
 
 namespace {
@@ -54,6 +56,7 @@ private slots:
     void clickOpensViewerOnlyForSchemelessLinks();
     void clickInEmptyGridOpensNothing();
     void secondClickOpensNewWindow();
+    void escapeClosesTheViewer();
 
 private:
     void AddRow(const QString& title, const QString& picUrl);
@@ -159,6 +162,30 @@ void TestWebForm::secondClickOpensNewWindow()
     ClickCell(0, "pic_url");
     QCOMPARE(Log.forms.size(), 2);
     QCOMPARE(Log.urls, QList<QUrl>({QUrl("http://127.0.0.1:1/a"), QUrl("http://127.0.0.1:1/a")}));
+}
+
+namespace {
+bool ClosedByEscape = false;
+
+// Presses Esc where the page has the focus; a timer closes a viewer that stays open, so the test cannot hang.
+void PressEscape(TWebForm* form)
+{
+    QTimer::singleShot(5000, form, &QWidget::close);
+    QApplication::setActiveWindow(form); // the offscreen platform activates no tool window by itself
+    QWidget* page = form->WebBrowser1->focusProxy() != nullptr ? form->WebBrowser1->focusProxy() : form->WebBrowser1;
+    page->setFocus();
+    QTest::keyClick(page, Qt::Key_Escape);
+    ClosedByEscape = !form->isVisible();
+}
+} // namespace
+
+void TestWebForm::escapeClosesTheViewer()
+{
+    TWebForm::SetOpenHook(PressEscape);
+    ClosedByEscape = false;
+    TWebForm viewer;
+    viewer.ShowPage(QStringLiteral("about:blank"));
+    QVERIFY(ClosedByEscape);
 }
 
 int main(int argc, char** argv)
