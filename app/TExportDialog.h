@@ -1,9 +1,9 @@
 #pragma once
 
 #include "export/TExportRequest.h"
+#include "ui/uBase.h"
 
 #include <QDateTime>
-#include <QDialog>
 #include <QStringList>
 
 #include <functional>
@@ -15,8 +15,8 @@ class QPushButton;
 class QRadioButton;
 
 // Asks what to export (the grid's rows, or every row of the table, optionally those of one keyword),
-// in which format and to which file.
-class TExportDialog : public QDialog
+// in which format and to which file. Enter exports when a file is named, Esc cancels.
+class TExportDialog : public TBaseForm
 {
     Q_OBJECT
 
@@ -53,6 +53,9 @@ public:
 
     // The path with the suffix of the format in place of a suffix of the other format.
     static QString WithSuffix(const QString& path, TExportRequest::Format format);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void CreateControls(const QStringList& keywords, int gridRows);

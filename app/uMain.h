@@ -1,6 +1,7 @@
 #pragma once
 
 #include "export/TExportRequest.h"
+#include "storage/TPagePipeline.h"
 #include "ui/uBase.h"
 
 #include <QByteArray>
@@ -12,7 +13,6 @@
 class QComboBox;
 class QLabel;
 class QPlainTextEdit;
-class QProgressDialog;
 class QPushButton;
 class QTableView;
 class QTimer;
@@ -25,6 +25,7 @@ struct TExportColumn;
 class TFindDialog;
 class TLinkDelegate;
 class TProfileFile;
+class TProgressForm;
 class TNumberEdit;
 namespace TWindowBounds {
 struct TBounds;
@@ -117,6 +118,7 @@ private:
     void CreateLogColumn();
     void CreateStatusBar();
     void CreateGrid();
+    void MakeRowCurrent(int sourceRow);
     void KeepColumnLayout();
     void ApplyColumnLayout();
     void SetDisplayWidths();
@@ -165,8 +167,9 @@ private:
     QString m_openError; // why the database did not open at start
     QString m_exportFolder; // the folder and the format of the last export, kept in the settings
     TExportRequest::Format m_exportFormat = TExportRequest::Xlsx;
+    TPageResult m_pageResult; // the last page's outcome, from ExtractPageJson and StorePageJson
     TExportThread* m_exportThread = nullptr;
-    QProgressDialog* m_exportProgress = nullptr;
+    TProgressForm* m_exportProgress = nullptr;
 };
 
 extern TMainForm* MainForm;

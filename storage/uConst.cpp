@@ -45,13 +45,18 @@ static void KeepPrivate(const QString& path, mode_t keep)
     }
 }
 
-void InitPaths(const QString& documentsFolder)
+void SetPaths(const QString& documentsFolder)
 {
     DataDir = WithTrailingSeparator(documentsFolder) + QStringLiteral("softcfg/");
-    QDir().mkpath(WithTrailingSeparator(documentsFolder));
-    QDir().mkdir(DataDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     DbPath = DataDir + QStringLiteral("gleanbox.db");
     IniPath = DataDir + QStringLiteral("gleanbox.ini");
+}
+
+void InitPaths(const QString& documentsFolder)
+{
+    SetPaths(documentsFolder);
+    QDir().mkpath(WithTrailingSeparator(documentsFolder));
+    QDir().mkdir(DataDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     KeepPrivate(DataDir, 0700);
     for (const QString& file : {DbPath, DbPath + QStringLiteral("-wal"), DbPath + QStringLiteral("-shm"),
                                 DbPath + QStringLiteral("-journal"), IniPath}) {

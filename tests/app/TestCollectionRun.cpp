@@ -11,6 +11,7 @@
 #include "ui/TNumberEdit.h"
 
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -76,6 +77,8 @@ private slots:
 
     void threePagesWithOffsets();
     void onePageSendsNoOffset();
+    void offsetIsTheSumOfStoredListings();
+    void columnLayoutSurvivesARun();
     void noServer();
     void emptySecondPageEndsTheRun();
     void stopDuringLastPage();
@@ -133,6 +136,43 @@ void TestCollectionRun::onePageSendsNoOffset()
     Collect(m_form, "desk", 1);
     QCOMPARE(Targets(*m_server), QList<QByteArray>({"/search?q=desk"}));
     QCOMPARE(Messages(m_form).last(), Finished);
+}
+
+// Pages of different sizes: the next offset is the number of listings stored so far, not pages times a size.
+void TestCollectionRun::offsetIsTheSumOfStoredListings()
+{
+    m_server->ServePage(TSearchPages::Target("desk", 0), TSearchPages::Page(44, 0));
+    m_server->ServePage(TSearchPages::Target("desk", 44), TSearchPages::Page(40, 44));
+    m_server->ServePage(TSearchPages::Target("desk", 84), TSearchPages::Page(7, 84));
+    Collect(m_form, "desk", 3);
+    QCOMPARE(Targets(*m_server), QList<QByteArray>({"/search?q=desk", "/search?q=desk&s=44", "/search?q=desk&s=84"}));
+    QCOMPARE(m_form->grid->model()->rowCount(), 91);
+}
+
+// A run reopens the goods query; the columns the user moved and resized stay as they were.
+void TestCollectionRun::columnLayoutSurvivesARun()
+{
+    QHeaderView* header = m_form->grid->horizontalHeader();
+    header->moveSection(header->visualIndex(5), 0);
+    header->resizeSection(2, 123);
+    header->resizeSection(5, 77);
+    const QByteArray before = header->saveState();
+    QList<int> order;
+    for (int visual = 0; visual < header->count(); ++visual) {
+        order.append(header->logicalIndex(visual));
+    }
+    m_server->ServePage(TSearchPages::Target("desk", 0), TSearchPages::Page(3));
+    Collect(m_form, "desk", 1);
+    QCOMPARE(m_form->grid->model()->rowCount(), 3);
+    QList<int> after;
+    for (int visual = 0; visual < header->count(); ++visual) {
+        after.append(header->logicalIndex(visual));
+    }
+    QCOMPARE(after, order);
+    QCOMPARE(header->logicalIndex(0), 5);
+    QCOMPARE(header->sectionSize(2), 123);
+    QCOMPARE(header->sectionSize(5), 77);
+    QCOMPARE(header->saveState(), before);
 }
 
 void TestCollectionRun::noServer()

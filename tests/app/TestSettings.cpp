@@ -101,9 +101,12 @@ void TestSettings::firstStart()
     QCOMPARE(Items(form->cbSearch), QStringList({"办公桌"}));
     QCOMPARE(form->cbSearch->currentText(), QStringLiteral("办公桌"));
     QCOMPARE(ColumnOrder(form->grid), DesignedTitles);
-    const int width = 20 * form->grid->fontMetrics().horizontalAdvance(QLatin1Char('0')) + 4;
+    // 20 digits of the window font at 15 pixels (10 pixels each with the fonts the set-up installs) and
+    // 4 pixels of margin.
+    QCOMPARE(form->grid->font(), TCommForm::WindowFont());
+    QCOMPARE(form->grid->fontMetrics().horizontalAdvance(QLatin1Char('0')), 10);
     for (int column = 0; column < 11; ++column) {
-        QCOMPARE(form->grid->horizontalHeader()->sectionSize(column), width);
+        QCOMPARE(form->grid->horizontalHeader()->sectionSize(column), 204);
     }
     QCOMPARE(form->grid->model()->rowCount(), 0);
     fixture.Stop();

@@ -48,6 +48,8 @@ private slots:
     void unsafeUrlIsNeverSent_data();
     void unsafeUrlIsNeverSent();
     void cookiesAreNeverSent();
+    void chunkSizesAreHex_data();
+    void chunkSizesAreHex();
 
 private:
     std::unique_ptr<TFakeMarketplace> m_server;
@@ -315,6 +317,36 @@ void TestHttpGetString::cookiesAreNeverSent()
     QCOMPARE(requests.size(), 2);
     QCOMPARE(requests[1], requests[0]);
     QVERIFY(!requests[1].contains("Cookie"));
+}
+
+// Chunk sizes of more than one hex digit, and a size line that arrives in two reads.
+void TestHttpGetString::chunkSizesAreHex_data()
+{
+    QTest::addColumn<TResponseScript>("script");
+    QTest::addColumn<QByteArray>("body");
+
+    const QByteArray a26 = Filler(0x1A, 'a');
+    const QByteArray b256 = Filler(0x100, 'b');
+    const QByteArray head = Head("Transfer-Encoding: chunked\r\n");
+    QTest::newRow("1A and 100") << TResponseScript::Raw(head + "1A\r\n" + a26 + "\r\n100\r\n" + b256 + "\r\n0\r\n\r\n")
+                                << a26 + b256;
+    QTest::newRow("size 100 split across two reads")
+        << TResponseScript::Raw(head + "1A\r\n" + a26 + "\r\n1").Pause(100).Send("00\r\n" + b256 + "\r\n0\r\n\r\n")
+        << a26 + b256;
+    QTest::newRow("size 1A split across two reads")
+        << TResponseScript::Raw(head + "1").Pause(100).Send("a\r\n" + a26 + "\r\n0\r\n\r\n") << a26;
+}
+
+void TestHttpGetString::chunkSizesAreHex()
+{
+    QFETCH(TResponseScript, script);
+    QFETCH(QByteArray, body);
+    m_server->Enqueue(script.Stall());
+
+    const THttpResult result = HttpGet(m_server->Url("/"), WaitMs);
+
+    QVERIFY(result.ok);
+    QCOMPARE(result.body, body);
 }
 
 QTEST_GUILESS_MAIN(TestHttpGetString)
