@@ -9,7 +9,9 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QLabel>
 #include <QPointer>
+#include <QPushButton>
 
 TMainForm* MainForm = nullptr;
 
@@ -23,6 +25,9 @@ TMainForm::TMainForm(TDM* dm, TRunParams params, QWidget* parent)
     move(262, 140);
     resize(870, 500);
     CreateControls();
+    RzBitBtn2->setEnabled(false); // no run to stop yet
+    m_statusHint = RzStatusPane1->text();
+    SetUpSearchBox();
     FormCreate();
 }
 
@@ -89,6 +94,9 @@ void TMainForm::closeEvent(QCloseEvent* event)
 void TMainForm::FormClose()
 {
     m_closed = true;
+    if (m_waitLoop != nullptr) {
+        m_waitLoop->quit(); // a run waiting for a page or in its pause ends at once
+    }
     StopExport();
     if (m_settingsLoaded) {
         SaveSettings();

@@ -82,6 +82,7 @@ private slots:
     void keywordHistoryAtClose();
     void keywordWithSeparatorComesBackAsTwo();
     void longHistoryIsCut();
+    void savedHistoryDropsOldestEntriesWhole();
     void columnLayoutSurvivesRestart();
     void columnPositionRules_data();
     void columnPositionRules();
@@ -181,6 +182,26 @@ void TestSettings::longHistoryIsCut()
     QCOMPARE(loaded.first(), items.first());
     QCOMPARE(loaded[254], items[254]);
     QCOMPARE(loaded.last(), QStringLiteral("键255#1"));
+}
+
+// A history longer than one read of the file loses its oldest entries at the save, never part of one.
+void TestSettings::savedHistoryDropsOldestEntriesWhole()
+{
+    QStringList items; // newest first, as the box keeps them
+    for (int i = 0; i < 300; ++i) {
+        items.append(QStringLiteral("键%1").arg(i, 3, 10, QLatin1Char('0'))); // 5 bytes + "#13"
+    }
+    TMainFormFixture fixture;
+    TMainForm* form = fixture.Start();
+    form->cbSearch->clear();
+    form->cbSearch->addItems(items);
+    form->cbSearch->setCurrentIndex(0);
+    fixture.Stop();
+    const QByteArray saved = CodePage::FromUnicode(TProfileFile(IniPath).ReadString("Param", "search", {}));
+    QCOMPARE(saved.size(), 255 * 8);
+    QVERIFY(saved.endsWith("#13"));
+    TMainFormFixture again;
+    QCOMPARE(Items(again.Start()->cbSearch), items.mid(0, 255));
 }
 
 void TestSettings::columnLayoutSurvivesRestart()
