@@ -129,6 +129,31 @@ void TExportDialog::UpdateControls()
     btnOk->setEnabled(!Path().isEmpty());
 }
 
+QString TExportDialog::ProposedName(const QString& keyword, TExportRequest::Format format, const QDateTime& now)
+{
+    QString name = keyword.trimmed();
+    // A file name holds no separator and no control character.
+    for (QChar& c : name) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.unicode() < 0x20 || c.unicode() == 0x7F) {
+            c = QLatin1Char('_');
+        }
+    }
+    if (name.isEmpty() || name.startsWith(QLatin1Char('.'))) {
+        name.prepend(QStringLiteral("商品列表"));
+    }
+    name += QLatin1Char('_') + now.toString(QStringLiteral("yyyyMMdd-HHmm"));
+    return WithSuffix(name, format);
+}
+
+void TExportDialog::Propose(const QString& folder, const QString& keyword, TExportRequest::Format format,
+                            const QDateTime& now)
+{
+    (format == TExportRequest::Csv ? rbCsv : rbXlsx)->setChecked(true);
+    const QString base
+        = folder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) : folder;
+    edPath->setText(QDir::toNativeSeparators(QDir(base).filePath(ProposedName(keyword, format, now))));
+}
+
 void TExportDialog::FormatChanged()
 {
     edPath->setText(QDir::toNativeSeparators(WithSuffix(Path(), Format())));

@@ -3,6 +3,7 @@
 #include "export/TExportRequest.h"
 #include "ui/uBase.h"
 
+#include <QDateTime>
 #include <QStringList>
 
 #include <functional>
@@ -44,6 +45,11 @@ public:
     // Shows the dialog modally (or runs the test hook); true when the user chose to export.
     bool Run();
     static void SetTestHook(Hook hook);
+
+    // Proposes "<keyword>_<yyyyMMdd-HHmm>" in the folder, in the format; an empty folder means the documents folder.
+    void Propose(const QString& folder, const QString& keyword, TExportRequest::Format format, const QDateTime& now);
+    // The file name proposed for a keyword at a time, without the folder.
+    static QString ProposedName(const QString& keyword, TExportRequest::Format format, const QDateTime& now);
 
     // The path with the suffix of the format in place of a suffix of the other format.
     static QString WithSuffix(const QString& path, TExportRequest::Format format);

@@ -2,12 +2,15 @@
 
 #include "app/TLibraryWindow.h"
 #include "storage/TLibraryWorker.h"
+#include "storage/engine/TConnection.h"
 #include "storage/uConst.h"
 #include "storage/uDataModule.h"
 #include "ui/TApplication.h"
+#include "ui/TMessageBox.h"
 #include "ui/uDelayFunc.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -65,6 +68,7 @@ void TMainForm::InitAfterCreate()
     EndUpgradeProgress();
     if (!opened || !m_dm->OpenGoodsQuery(&error)) {
         // The initialisation ends here: no settings are loaded and the window is not raised.
+        m_openError = error;
         TApplication::HandleError(error);
         return;
     }
@@ -74,6 +78,18 @@ void TMainForm::InitAfterCreate()
     activateWindow();
     emit Initialised();
     PrepareLibrary();
+}
+
+bool TMainForm::DatabaseReady()
+{
+    if (m_dm->conn()->IsOpen()) {
+        return true;
+    }
+    const QString reason = m_openError.isEmpty() ? QStringLiteral("数据库没有打开") : m_openError;
+    TMessageBox::Show(
+        TMessageBox::Warning, QStringLiteral("采集"),
+        QStringLiteral("无法打开数据库 %1，不能采集。\n原因：%2").arg(QDir::toNativeSeparators(DbPath), reason));
+    return false;
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)
@@ -92,6 +108,8 @@ void TMainForm::FormClose()
     m_library = nullptr;
     m_libraryWorker.reset();
     StopExport();
-    SaveSettings();
+    if (m_settingsLoaded) {
+        SaveSettings();
+    }
     m_dm->CloseDatabase();
 }

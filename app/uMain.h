@@ -1,5 +1,6 @@
 #pragma once
 
+#include "export/TExportRequest.h"
 #include "net/THttpResult.h"
 #include "storage/TPagePipeline.h"
 #include "ui/uBase.h"
@@ -25,7 +26,6 @@ class TDM;
 class TExportDialog;
 class TExportThread;
 struct TExportColumn;
-struct TExportRequest;
 class TFindDialog;
 class TLibraryWindow;
 class TLibraryWorker;
@@ -33,6 +33,9 @@ class TLinkDelegate;
 class TProfileFile;
 class TProgressForm;
 class TNumberEdit;
+namespace TWindowBounds {
+struct TBounds;
+}
 
 // Parameters of the collection run; tests point them at a local server and shorten the waits.
 struct TRunParams
@@ -98,6 +101,8 @@ public:
     static constexpr int MaxKeywordLength = 100;
     void LoadSettings();
     void SaveSettings();
+    // The smallest client area at which no control of the top bar covers another.
+    QSize MinimumBounds() const;
 
     static QString ProductCaption();
 
@@ -117,6 +122,8 @@ private slots:
     void btnLibraryClick();
 
 private:
+    // True when the database is open; otherwise says why not in a box, and no run starts.
+    bool DatabaseReady();
     bool CollectPages(const QString& keyword, int pageCount);
     // Dispatches every pending event; false once the window has closed.
     bool ProcessMessages();
@@ -155,14 +162,19 @@ private:
     void StartBlinking();
     void UpdateClock();
     void Blink();
+    void PlaceWindow(const TWindowBounds::TBounds& bounds);
     void LoadGridLayout(const TProfileFile& ini);
     bool SaveHistory(TProfileFile& ini);
     bool SaveGridLayout(TProfileFile& ini);
+    void LoadExportChoice(const TProfileFile& ini);
+    void SaveExportChoice(TProfileFile& ini);
     // The name of the field a grid column shows.
     QString ColumnField(int column) const;
     // The grid's shown columns in the order the user sees them.
     std::vector<TExportColumn> ExportColumns() const;
     TExportRequest ExportRequestOf(const TExportDialog& dialog) const;
+    // Asks before an export replaces an existing file.
+    bool ReplaceAllowed(const QString& path) const;
     void StartExport(TExportRequest request);
     void ExportProgress(qint64 done, qint64 total);
     void ExportFinished();
@@ -183,6 +195,11 @@ private:
     int m_gridColumns = 0;
     bool m_running = false;
     bool m_closed = false;
+    // Settings that were never loaded are never saved over the file.
+    bool m_settingsLoaded = false;
+    QString m_openError; // why the database did not open at start
+    QString m_exportFolder; // the folder and the format of the last export, kept in the settings
+    TExportRequest::Format m_exportFormat = TExportRequest::Xlsx;
     QString m_statusHint; // what the status pane says while no failure is shown
     QEventLoop* m_waitLoop = nullptr; // the local loop a run waits in, quit when the window closes
     TPageResult m_pageResult; // the last page's outcome, from ExtractPageJson and StorePageJson

@@ -11,11 +11,17 @@
 #include "storage/uDataModule.h"
 #include "ui/TMessageBox.h"
 #include "ui/TProgressForm.h"
+#include "ui/TSystemBrowser.h"
 
+#include <QComboBox>
+#include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QSortFilterProxyModel>
 #include <QTableView>
+#include <QUrl>
 
 namespace {
 const int ProgressSteps = 1000;
@@ -32,10 +38,23 @@ void TMainForm::btnExportClick()
         keywords.clear(); // the dialog then offers no keyword filter
     }
     TExportDialog dialog(keywords, grid->model()->rowCount(), this);
-    if (!dialog.Run()) {
+    dialog.Propose(m_exportFolder, cbSearch->currentText(), m_exportFormat, QDateTime::currentDateTime());
+    if (!dialog.Run() || !ReplaceAllowed(dialog.Path())) {
         return;
     }
+    m_exportFolder = QFileInfo(dialog.Path()).absolutePath();
+    m_exportFormat = dialog.Format();
     StartExport(ExportRequestOf(dialog));
+}
+
+bool TMainForm::ReplaceAllowed(const QString& path) const
+{
+    if (!QFileInfo::exists(path)) {
+        return true;
+    }
+    return TMessageBox::Ask(TMessageBox::Warning, QStringLiteral("导出"),
+                            QStringLiteral("文件 %1 已存在。要替换它吗？").arg(QDir::toNativeSeparators(path)),
+                            QStringLiteral("替换"), QStringLiteral("取消"));
 }
 
 std::vector<TExportColumn> TMainForm::ExportColumns() const
@@ -71,11 +90,13 @@ TExportRequest TMainForm::ExportRequestOf(const TExportDialog& dialog) const
     for (const TExportColumn& column : request.Columns) {
         fields.push_back(rows->FieldIndex(column.Field));
     }
-    const int count = grid->model()->rowCount();
+    // The rows in the order the grid shows them, sorted or not.
+    const int count = m_sortModel->rowCount();
     request.Rows.reserve(static_cast<size_t>(count) * fields.size());
     for (int row = 0; row < count; ++row) {
+        const int source = m_sortModel->mapToSource(m_sortModel->index(row, 0)).row();
         for (const int field : fields) {
-            request.Rows.push_back(rows->Value(row, field));
+            request.Rows.push_back(rows->Value(source, field));
         }
     }
     return request;
@@ -124,8 +145,12 @@ void TMainForm::ExportFinished()
     btnExport->setEnabled(true);
     const QString path = QDir::toNativeSeparators(thread->Path());
     if (!m_closed && thread->Succeeded()) {
-        TMessageBox::Show(TMessageBox::Information, QStringLiteral("导出"),
-                          QStringLiteral("已导出 %1 行到 %2").arg(thread->RowsWritten()).arg(path));
+        const bool open = TMessageBox::Ask(TMessageBox::Information, QStringLiteral("导出"),
+                                           QStringLiteral("已导出 %1 行到 %2").arg(thread->RowsWritten()).arg(path),
+                                           QStringLiteral("打开所在文件夹"), QStringLiteral("关闭"));
+        if (open) {
+            TSystemBrowser::Open(QUrl::fromLocalFile(QFileInfo(thread->Path()).absolutePath()));
+        }
     } else if (!m_closed && !thread->Cancelled()) {
         TMessageBox::Show(TMessageBox::Critical, QStringLiteral("导出失败"),
                           QStringLiteral("无法导出到 %1：%2").arg(path, thread->Error()));

@@ -19,6 +19,8 @@ const int LeftColumnWidth = 185;
 const int StatusBarHeight = 19;
 const int ProgressPaneWidth = 220;
 const int LogoRightOffset = 198; // Image2 keeps its distance to the right edge
+const int LogoGap = 8; // the least room between the logo and the controls left of it
+const int MinimumClientHeight = TopBarHeight + StatusBarHeight + 140;
 const QColor NoticeGreen(0, 128, 0);
 const QColor NoticeOrange(255, 128, 0); // colour value 33023
 const int GreenPhaseMs = 2500;
@@ -158,6 +160,18 @@ void TMainForm::PlaceControls()
     RzStatusPane1->setGeometry(222, 0, qMax(0, w - 222 - ProgressPaneWidth), StatusBarHeight);
     RunProgressPane->setGeometry(qMax(222, w - ProgressPaneWidth), 0, ProgressPaneWidth, StatusBarHeight);
     Image1->raise();
+}
+
+// The logo follows the right edge; every other control of the top bar keeps its place from the left.
+QSize TMainForm::MinimumBounds() const
+{
+    int right = 0;
+    for (const QWidget* child : RzPanel1->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child != Image2 && !child->isHidden()) {
+            right = qMax(right, child->geometry().right() + 1);
+        }
+    }
+    return QSize(right + LogoGap + LogoRightOffset, MinimumClientHeight);
 }
 
 void TMainForm::resizeEvent(QResizeEvent* event)

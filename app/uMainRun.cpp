@@ -130,7 +130,7 @@ void TMainForm::RzBitBtn1Click()
     if (m_running) {
         return; // a press during a run is ignored
     }
-    if (!KeywordIsSearchable(cbSearch->currentText())) {
+    if (!DatabaseReady() || !KeywordIsSearchable(cbSearch->currentText())) {
         return;
     }
     // However the run ends, the window is ready for the next one.

@@ -1,4 +1,5 @@
 // The settings file: window bounds, page count, keyword history and the grid's column layout.
+#include "app/TWindowBounds.h"
 #include "app/uMain.h"
 #include "platform/CodePage.h"
 #include "platform/TProfileFile.h"
@@ -7,6 +8,7 @@
 #include "ui/TNumberEdit.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QRegularExpression>
 #include <QTableView>
@@ -14,6 +16,8 @@
 namespace {
 const QString HistorySeparator = QStringLiteral("#13");
 const QString DefaultKeyword = QStringLiteral("办公桌");
+const QString CsvFormat = QStringLiteral("csv");
+const QString XlsxFormat = QStringLiteral("xlsx");
 
 QString ColumnKey(const QString& field)
 {
@@ -60,15 +64,30 @@ int FieldOf(const QStringList& fields, int index, int fallback)
 void TMainForm::LoadSettings()
 {
     const TProfileFile ini(IniPath);
-    move(ini.ReadInteger("Wnd", "Left", x()), y());
-    move(x(), ini.ReadInteger("Wnd", "Top", y()));
-    resize(ini.ReadInteger("Wnd", "Width", width()), height());
-    resize(width(), ini.ReadInteger("Wnd", "Height", height()));
+    TWindowBounds::TBounds bounds;
+    bounds.Left = ini.ReadInteger("Wnd", "Left", x());
+    bounds.Top = ini.ReadInteger("Wnd", "Top", y());
+    bounds.Width = ini.ReadInteger("Wnd", "Width", width());
+    bounds.Height = ini.ReadInteger("Wnd", "Height", height());
+    PlaceWindow(bounds);
     edPageNum->setValue(ini.ReadInteger("Param", "PageNum", 3));
     cbSearch->clear();
     cbSearch->addItems(DecodeHistory(ini.ReadString("Param", "search", DefaultKeyword)));
     cbSearch->setCurrentIndex(0);
     LoadGridLayout(ini);
+    LoadExportChoice(ini);
+    m_settingsLoaded = true;
+}
+
+// Stored bounds may be hostile or belong to another screen: the window opens within reach, at a size where
+// no control of the top bar covers another.
+void TMainForm::PlaceWindow(const TWindowBounds::TBounds& bounds)
+{
+    const QMargins frame(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
+                         frameGeometry().right() - geometry().right(), frameGeometry().bottom() - geometry().bottom());
+    const TWindowBounds::TPlacement placement = TWindowBounds::Fit(bounds, frame, MinimumBounds());
+    move(placement.Pos);
+    resize(placement.Size);
 }
 
 void TMainForm::LoadGridLayout(const TProfileFile& ini)
@@ -92,13 +111,20 @@ void TMainForm::LoadGridLayout(const TProfileFile& ini)
     }
 }
 
+// The whole file is written once: a failed write keeps the old file.
 void TMainForm::SaveSettings()
 {
     TProfileFile ini(IniPath);
-    const bool written = ini.WriteInteger("Wnd", "Left", x()) && ini.WriteInteger("Wnd", "Top", y())
-        && ini.WriteInteger("Wnd", "Width", width()) && ini.WriteInteger("Wnd", "Height", height())
-        && ini.WriteInteger("Param", "PageNum", edPageNum->ReadValue()) && SaveHistory(ini) && SaveGridLayout(ini);
-    if (!written) {
+    ini.BeginUpdate();
+    ini.WriteInteger("Wnd", "Left", x());
+    ini.WriteInteger("Wnd", "Top", y());
+    ini.WriteInteger("Wnd", "Width", width());
+    ini.WriteInteger("Wnd", "Height", height());
+    ini.WriteInteger("Param", "PageNum", edPageNum->ReadValue());
+    SaveHistory(ini);
+    SaveGridLayout(ini);
+    SaveExportChoice(ini);
+    if (!ini.EndUpdate()) {
         TApplication::HandleError(QStringLiteral("Unable to write to %1").arg(IniPath));
     }
 }
@@ -132,4 +158,21 @@ bool TMainForm::SaveGridLayout(TProfileFile& ini)
     }
     const int rowHeight = grid->verticalHeader()->defaultSectionSize();
     return ini.WriteString("grid", QStringLiteral("(Default)"), QStringLiteral("%1,1").arg(rowHeight));
+}
+
+// The folder and the format of the last export; a folder that is gone leaves the choice to the dialog.
+void TMainForm::LoadExportChoice(const TProfileFile& ini)
+{
+    const QString folder = ini.ReadString("Export", "Folder", QString());
+    m_exportFolder = !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QString();
+    const QString format = ini.ReadString("Export", "Format", XlsxFormat).trimmed();
+    m_exportFormat = format.compare(CsvFormat, Qt::CaseInsensitive) == 0 ? TExportRequest::Csv : TExportRequest::Xlsx;
+}
+
+void TMainForm::SaveExportChoice(TProfileFile& ini)
+{
+    ini.WriteString("Export", "Format", m_exportFormat == TExportRequest::Csv ? CsvFormat : XlsxFormat);
+    if (!m_exportFolder.isEmpty()) {
+        ini.WriteString("Export", "Folder", m_exportFolder);
+    }
 }

@@ -1,8 +1,13 @@
 #include "export/TCsvWriter.h"
 
 #include "export/CellValue.h"
+#include "export/TExportTemporary.h"
+#include "platform/TSystemError.h"
 
+#include <QFileInfo>
 #include <QLocale>
+
+#include <cerrno>
 
 namespace {
 const qsizetype FlushBytes = 1 << 20;
@@ -86,12 +91,21 @@ QByteArray TCsvWriter::Field(const QVariant& cell)
 bool TCsvWriter::Open(const QString& path, QString* error)
 {
     Discard();
-    m_file = std::make_unique<QSaveFile>(path);
-    if (!m_file->open(QIODevice::WriteOnly)) {
-        *error = m_file->errorString();
-        m_file.reset();
+    if (QFileInfo(path).isDir()) {
+        *error = TSystemError::Text(EISDIR);
         return false;
     }
+    QString temporary;
+    if (!TExportTemporary::Create(path, &temporary, error)) {
+        return false;
+    }
+    m_file = std::make_unique<QFile>(temporary);
+    if (!m_file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        *error = TSystemError::Last();
+        Discard();
+        return false;
+    }
+    m_path = path;
     m_buffer.reserve(FlushBytes + 4096);
     m_buffer.append("\xEF\xBB\xBF");
     return true;
@@ -115,8 +129,9 @@ bool TCsvWriter::WriteRow(std::span<const QVariant> cells, QString* error)
 
 bool TCsvWriter::Flush(QString* error)
 {
-    if (m_file->write(m_buffer) != m_buffer.size()) {
-        *error = m_file->errorString();
+    errno = 0;
+    if (m_file->write(m_buffer) != m_buffer.size() || !m_file->flush()) {
+        *error = errno != 0 ? TSystemError::Last() : m_file->errorString();
         return false;
     }
     m_buffer.clear();
@@ -133,9 +148,9 @@ bool TCsvWriter::Commit(QString* error)
         Discard();
         return false;
     }
-    if (!m_file->commit()) {
-        *error = m_file->errorString();
-        m_file.reset();
+    m_file->close();
+    if (!TExportTemporary::Replace(m_file->fileName(), m_path, error)) {
+        Discard();
         return false;
     }
     m_file.reset();
@@ -145,7 +160,8 @@ bool TCsvWriter::Commit(QString* error)
 void TCsvWriter::Discard()
 {
     if (m_file != nullptr) {
-        m_file->cancelWriting();
+        m_file->close();
+        m_file->remove();
         m_file.reset();
     }
     m_buffer.clear();

@@ -3,7 +3,7 @@
 #include "export/TTableWriter.h"
 
 #include <QByteArray>
-#include <QSaveFile>
+#include <QFile>
 
 #include <memory>
 
@@ -28,6 +28,7 @@ public:
 private:
     bool Flush(QString* error);
 
-    std::unique_ptr<QSaveFile> m_file;
+    std::unique_ptr<QFile> m_file; // the temporary file
+    QString m_path;
     QByteArray m_buffer;
 };

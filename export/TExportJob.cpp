@@ -1,10 +1,12 @@
 #include "export/TExportJob.h"
 
 #include "export/TCsvWriter.h"
+#include "export/TExportTemporary.h"
 #include "export/TXlsxWriter.h"
 #include "storage/engine/TConnection.h"
 #include "storage/engine/TRowSet.h"
 
+#include <QFileInfo>
 #include <QStringList>
 
 namespace {
@@ -47,6 +49,8 @@ bool TExportJob::Run(QString* error)
         *error = QStringLiteral("没有可导出的列");
         return false;
     }
+    // A killed export leaves its temporary file; the next export to the folder removes it.
+    TExportTemporary::RemoveStale(QFileInfo(m_request.Path).absolutePath());
     std::unique_ptr<TTableWriter> writer = NewWriter(m_request.FileFormat);
     if (!writer->Open(m_request.Path, error)) {
         return false;

@@ -1,13 +1,14 @@
 #include "export/TXlsxWriter.h"
 
 #include "export/CellValue.h"
+#include "export/TExportTemporary.h"
+#include "platform/TSystemError.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 
-#include <cstdio>
+#include <cerrno>
 #include <cstring>
 #include <xlsxwriter.h>
 
@@ -17,7 +18,19 @@ const qsizetype CellTextChars = 32767;
 
 QString Reason(lxw_error code)
 {
-    return QString::fromUtf8(lxw_strerror(code));
+    switch (code) {
+    case LXW_ERROR_MEMORY_MALLOC_FAILED:
+        return TSystemError::Text(ENOMEM);
+    case LXW_ERROR_CREATING_XLSX_FILE:
+    case LXW_ERROR_CREATING_TMPFILE:
+    case LXW_ERROR_READING_TMPFILE:
+    case LXW_ERROR_ZIP_FILE_OPERATION:
+    case LXW_ERROR_ZIP_FILE_ADD:
+    case LXW_ERROR_ZIP_CLOSE:
+        return QStringLiteral("无法写入工作簿文件：%1").arg(TSystemError::Last());
+    default:
+        return QStringLiteral("工作簿出错（%1）").arg(QString::fromUtf8(lxw_strerror(code)));
+    }
 }
 
 // Cuts a text to the cell limit without splitting a surrogate pair.
@@ -59,19 +72,13 @@ bool TXlsxWriter::Open(const QString& path, QString* error)
     Discard();
     const QFileInfo target(path);
     if (target.isDir()) {
-        *error = QStringLiteral("Is a directory");
+        *error = TSystemError::Text(EISDIR);
         return false;
     }
     // The placeholder shows at once whether the folder takes a file, and keeps the name for the workbook.
-    QTemporaryFile placeholder(target.absolutePath() + QStringLiteral("/.") + target.fileName()
-                               + QStringLiteral(".XXXXXX.part"));
-    if (!placeholder.open()) {
-        *error = placeholder.errorString();
+    if (!TExportTemporary::Create(path, &m_temporary, error)) {
         return false;
     }
-    placeholder.setAutoRemove(false);
-    m_temporary = placeholder.fileName();
-    placeholder.close();
     m_path = target.absoluteFilePath();
 
     lxw_workbook_options options;
@@ -81,7 +88,7 @@ bool TXlsxWriter::Open(const QString& path, QString* error)
     const QByteArray name = QFile::encodeName(m_temporary);
     m_workbook = workbook_new_opt(name.constData(), &options);
     if (m_workbook == nullptr) {
-        *error = QStringLiteral("the workbook cannot be created");
+        *error = QStringLiteral("无法创建工作簿");
         RemoveTemporary();
         return false;
     }
@@ -167,9 +174,7 @@ bool TXlsxWriter::Commit(QString* error)
         RemoveTemporary();
         return false;
     }
-    // rename() replaces an existing file in one step, so the path never holds a partial workbook.
-    if (std::rename(QFile::encodeName(m_temporary).constData(), QFile::encodeName(m_path).constData()) != 0) {
-        *error = QString::fromLocal8Bit(std::strerror(errno));
+    if (!TExportTemporary::Replace(m_temporary, m_path, error)) {
         RemoveTemporary();
         return false;
     }

@@ -2,6 +2,9 @@
 
 #include <QStandardPaths>
 
+#include <pwd.h>
+#include <unistd.h>
+
 namespace ShellFolders {
 
 QString Lookup(const QString& name)
@@ -10,6 +13,17 @@ QString Lookup(const QString& name)
         return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     }
     return QString();
+}
+
+void EnsureHomeFolder()
+{
+    if (!qEnvironmentVariableIsEmpty("HOME")) {
+        return;
+    }
+    const passwd* user = ::getpwuid(::getuid());
+    if (user != nullptr && user->pw_dir != nullptr && user->pw_dir[0] != '\0') {
+        qputenv("HOME", user->pw_dir);
+    }
 }
 
 } // namespace ShellFolders

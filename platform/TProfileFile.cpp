@@ -1,10 +1,10 @@
 #include "platform/TProfileFile.h"
 
 #include "platform/CodePage.h"
+#include "platform/TAtomicFile.h"
 
 #include <QFile>
 #include <QList>
-#include <QSaveFile>
 
 namespace {
 // One line of the file as stored, with its section or key when it has one.
@@ -105,6 +105,9 @@ TProfileFile::TProfileFile(QString path)
 
 QByteArray TProfileFile::Load() const
 {
+    if (m_updating) {
+        return m_contents;
+    }
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly)) {
         return QByteArray();
@@ -114,11 +117,28 @@ QByteArray TProfileFile::Load() const
 
 bool TProfileFile::Store(const QByteArray& contents)
 {
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
+    if (m_updating) {
+        m_contents = contents;
+        return true;
     }
-    return file.write(contents) == contents.size() && file.commit();
+    return TAtomicFile::Write(m_path, contents, &m_lastError);
+}
+
+void TProfileFile::BeginUpdate()
+{
+    m_contents = Load();
+    m_updating = true;
+}
+
+bool TProfileFile::EndUpdate(QString* error)
+{
+    m_updating = false;
+    const bool written = Store(m_contents);
+    m_contents.clear();
+    if (!written && error != nullptr) {
+        *error = m_lastError;
+    }
+    return written;
 }
 
 QByteArray TProfileFile::CutValue(const QByteArray& bytes)

@@ -5,7 +5,8 @@
 
 // An INI file with the semantics of the classic profile functions: the file holds code page 936 bytes,
 // sections and keys match without regard to letter case, a read is cut at 2047 bytes, and every write
-// goes to the file at once.
+// goes to the file at once, unless the writes are collected between BeginUpdate() and EndUpdate(). The file is
+// always replaced as a whole: a failed write leaves it as it was.
 class TProfileFile
 {
 public:
@@ -24,6 +25,13 @@ public:
     bool WriteInteger(const QString& section, const QString& key, int value);
     bool EraseSection(const QString& section);
 
+    // From here on the writes change the file's content in memory only; EndUpdate() writes it once.
+    void BeginUpdate();
+    // False with the reason when the file cannot be written; the file then keeps its old content.
+    bool EndUpdate(QString* error = nullptr);
+    // The reason of the last failed write.
+    QString LastError() const { return m_lastError; }
+
     // A value's bytes cut at the read limit, never in the middle of a double-byte character.
     static QByteArray CutValue(const QByteArray& bytes);
 
@@ -32,4 +40,7 @@ private:
     bool Store(const QByteArray& contents);
 
     QString m_path;
+    bool m_updating = false;
+    QByteArray m_contents; // the content while updating
+    QString m_lastError;
 };

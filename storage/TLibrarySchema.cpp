@@ -184,6 +184,15 @@ bool TLibrarySchema::HasTable(TConnection* connection, const QString& table)
     return connection->Tables(&tables, &error) && tables.contains(table, Qt::CaseInsensitive);
 }
 
+bool TLibrarySchema::IsInPlace(TConnection* connection)
+{
+    QVariant count;
+    QString error;
+    return Scalar(connection, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND name = ?1"),
+                  {QStringLiteral("goodslist_fts_insert")}, &count, &error)
+        && count.toLongLong() > 0;
+}
+
 bool TLibrarySchema::Upgrade(TConnection* connection, const Progress& reporter, QString* error)
 {
     if (!HasTable(connection, QStringLiteral("goodslist"))) {

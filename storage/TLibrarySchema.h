@@ -29,4 +29,7 @@ public:
     static QString CollectTimeNow();
 
     static bool HasTable(TConnection* connection, const QString& table);
+
+    // True when the index and its triggers stand; a goods table recreated after the step lacks them.
+    static bool IsInPlace(TConnection* connection);
 };

@@ -3,6 +3,9 @@
 #include "platform/ShellFolders.h"
 
 #include <QDir>
+#include <QFile>
+
+#include <sys/stat.h>
 
 QString DataDir;
 QString DbPath;
@@ -30,6 +33,18 @@ QString GetPersonalFolder()
     return GetShellFolder(QStringLiteral("Personal"));
 }
 
+// Removes the permissions of group and others: the collected data is the user's alone.
+static void KeepPrivate(const QString& path, mode_t keep)
+{
+    struct stat info
+    {
+    };
+    const QByteArray name = QFile::encodeName(path);
+    if (::lstat(name.constData(), &info) == 0 && !S_ISLNK(info.st_mode) && (info.st_mode & 077) != 0) {
+        ::chmod(name.constData(), info.st_mode & keep);
+    }
+}
+
 void SetPaths(const QString& documentsFolder)
 {
     DataDir = WithTrailingSeparator(documentsFolder) + QStringLiteral("softcfg/");
@@ -40,10 +55,17 @@ void SetPaths(const QString& documentsFolder)
 void InitPaths(const QString& documentsFolder)
 {
     SetPaths(documentsFolder);
-    QDir().mkpath(DataDir);
+    QDir().mkpath(WithTrailingSeparator(documentsFolder));
+    QDir().mkdir(DataDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    KeepPrivate(DataDir, 0700);
+    for (const QString& file : {DbPath, DbPath + QStringLiteral("-wal"), DbPath + QStringLiteral("-shm"),
+                                DbPath + QStringLiteral("-journal"), IniPath}) {
+        KeepPrivate(file, 0600);
+    }
 }
 
 void InitPaths()
 {
+    ShellFolders::EnsureHomeFolder();
     InitPaths(GetPersonalFolder());
 }

@@ -10,7 +10,10 @@
 #include "storage/uDBFunc.h"
 #include "ui/uPubFunc.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <array>
 #include <rapidjson/document.h>
@@ -254,10 +257,16 @@ bool TDM::OpenDatabase(const QString& path, QString* error)
     FDBFunc = std::make_unique<TDBFunc>();
     FDBFunc->BindConnection(&m_conn);
     const QString initial = QString::fromLatin1(InitialVersion);
-    if (QFileInfo::exists(path)) {
+    if (!CheckDataFolder(path, error)) {
+        return false;
+    }
+    const QFileInfo file(path);
+    // An empty file is what a crash right after creating one leaves: it holds nothing, so it is made anew.
+    if (file.exists() && !(file.isFile() && file.size() == 0 && QFile::remove(path))) {
         if (!FDBFunc->OpenConnection(path, initial, error)) {
             return false;
         }
+        CompleteSchema();
         UpgradeSchema();
         return true;
     }
@@ -267,6 +276,38 @@ bool TDM::OpenDatabase(const QString& path, QString* error)
     }
     CreateSchema();
     return true;
+}
+
+// The folder must exist as a folder; otherwise the file's own error would only say that it was not found.
+bool TDM::CheckDataFolder(const QString& path, QString* error)
+{
+    const QFileInfo folder(QFileInfo(path).absolutePath());
+    if (folder.isDir()) {
+        return true;
+    }
+    const QString name = QDir::toNativeSeparators(folder.absoluteFilePath());
+    if (folder.exists() || folder.isSymLink()) {
+        *error = QStringLiteral("数据文件夹 %1 不是文件夹：那里有一个同名的文件。请移走或改名这个文件，再启动程序。")
+                     .arg(name);
+    } else {
+        *error = QStringLiteral("数据文件夹 %1 不存在，也无法创建。").arg(name);
+    }
+    return false;
+}
+
+// A file that lacks tables of the schema (a start that ended before the schema was complete) gets them, so that
+// no later start finds it unusable. Tables that exist are left as they are.
+void TDM::CompleteSchema()
+{
+    static const QRegularExpression createTable(QStringLiteral("^\\s*create\\s+table\\s+`?(\\w+)`?"),
+                                                QRegularExpression::CaseInsensitiveOption);
+    for (const QString& statement : LoadSqlScript(QStringLiteral("data"), QStringLiteral("sql"))) {
+        const QString sql = TrimControls(statement);
+        const QRegularExpressionMatch match = createTable.match(sql);
+        if (match.hasMatch()) {
+            FDBFunc->CreateTableIfAbsent(match.captured(1), sql);
+        }
+    }
 }
 
 bool TDM::OpenGoodsQuery(QString* error)
@@ -334,7 +375,9 @@ void TDM::UpgradeSchema()
                                     QStringLiteral("alter table aa drop aa"));
         FDBFunc->WriteVersion(QString::fromLatin1(CurrentVersion));
     }
-    if (FDBFunc->Version() == QLatin1String(CurrentVersion)) {
+    const QString version = FDBFunc->Version();
+    if (version == QLatin1String(CurrentVersion)
+        || (version == QLatin1String(TLibrarySchema::Version) && !TLibrarySchema::IsInPlace(m_conn.get()))) {
         UpgradeLibrary();
     }
 }

@@ -42,6 +42,8 @@ public:
     {
         m_upgradeProgress = std::move(progress);
     }
+    // Creates the tables of the schema script that the open file lacks.
+    void CompleteSchema();
 
     // Append one row per listing of the array, in order, tagged with the keyword: SaveAuctionList for
     // the page-config framing, SaveItemList for the body framing. False with a message when the goods
@@ -66,6 +68,7 @@ public:
 
 private:
     void UpgradeLibrary();
+    static bool CheckDataFolder(const QString& path, QString* error);
     template <typename TMapRow>
     bool SaveList(const QString& keyword, const rapidjson::Value& listings, TMapRow mapRow, QString* error);
 

@@ -2,12 +2,27 @@
 
 #include "ui/TMessageBox.h"
 
+#include <QLibraryInfo>
+#include <QTranslator>
+
 #include <exception>
 #include <unistd.h>
 
 TApplication::TApplication(int& argc, char** argv)
     : QApplication(argc, argv)
 {
+    LoadQtTranslations();
+}
+
+// Qt's own dialogs and buttons (the file dialog, OK and Cancel) speak the program's language.
+void TApplication::LoadQtTranslations()
+{
+    auto* translator = new QTranslator(this);
+    if (translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        installTranslator(translator);
+    } else {
+        delete translator;
+    }
 }
 
 void TApplication::PrepareProcess()

@@ -23,6 +23,8 @@ public:
     static void HandleError(const QString& message);
 
 private:
+    void LoadQtTranslations();
+
     QString m_title;
 };
 

@@ -3,7 +3,8 @@
 #include <QSet>
 #include <QStyledItemDelegate>
 
-// Draws the cells of link columns blue and underlined.
+// Draws the cells of link columns blue and underlined, and shows the whole text of a cell that is cut short as
+// its tooltip.
 class TLinkDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
@@ -13,6 +14,11 @@ public:
 
     void SetLinkColumns(const QSet<int>& columns) { m_linkColumns = columns; }
     bool IsLinkColumn(int column) const { return m_linkColumns.contains(column); }
+
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
+    // Whether the cell's text is wider than the room the cell gives it.
+    bool IsTruncated(const QStyleOptionViewItem& option, const QModelIndex& index) const;
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QThread>
 
 namespace {
@@ -51,6 +52,30 @@ void TMessageBox::Show(Icon icon, const QString& caption, const QString& text)
     box.exec();
 }
 
+bool TMessageBox::Ask(Icon icon, const QString& caption, const QString& text, const QString& yes, const QString& no,
+                      bool yesIsDefault)
+{
+    if (AskTestHook()) {
+        return AskTestHook()(caption, text);
+    }
+    if (TestHook()) {
+        TestHook()(icon, caption, text);
+        return false;
+    }
+    QMessageBox box(ToQtIcon(icon), caption, text, QMessageBox::NoButton, QApplication::activeWindow());
+    QPushButton* first = box.addButton(yes, QMessageBox::YesRole);
+    QPushButton* second = box.addButton(no, QMessageBox::NoRole);
+    box.setDefaultButton(yesIsDefault ? first : second);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+    return box.clickedButton() == first;
+}
+
+void TMessageBox::SetAskHook(AskHook hook)
+{
+    AskTestHook() = std::move(hook);
+}
+
 void TMessageBox::SetTestHook(Hook hook)
 {
     TestHook() = std::move(hook);
@@ -58,21 +83,5 @@ void TMessageBox::SetTestHook(Hook hook)
 
 bool TMessageBox::Ask(const QString& caption, const QString& text)
 {
-    if (AskTestHook()) {
-        return AskTestHook()(caption, text);
-    }
-    if (TestHook()) {
-        TestHook()(Plain, caption, text);
-        return false;
-    }
-    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
-                    QApplication::activeWindow());
-    box.setDefaultButton(QMessageBox::No);
-    box.setWindowModality(Qt::ApplicationModal);
-    return box.exec() == QMessageBox::Yes;
-}
-
-void TMessageBox::SetAskHook(AskHook hook)
-{
-    AskTestHook() = std::move(hook);
+    return Ask(Plain, caption, text, QStringLiteral("是"), QStringLiteral("否"), false);
 }

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QEventLoop>
+#include <QShortcut>
 #include <QTimer>
 #include <QUrl>
 #include <QWebEngineView>
@@ -19,6 +20,10 @@ TWebForm::TWebForm(QWidget* parent)
     WebBrowser1 = new QWebEngineView(this);
     WebBrowser1->setObjectName("WebBrowser1");
     WebBrowser1->setGeometry(rect());
+    // Esc closes the viewer, also while the page has the focus.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
 }
 
 void TWebForm::SetOpenHook(OpenHook hook)

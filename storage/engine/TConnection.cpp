@@ -180,9 +180,10 @@ bool TConnection::CreateDatabase(const QString& connectionString, QString* error
     if (!ParseTarget(connectionString, &target, error)) {
         return false;
     }
-    // The exclusive create refuses an existing file, also one that appears meanwhile.
+    // The exclusive create refuses an existing file, also one that appears meanwhile. Only the owner may read
+    // the file; the engine gives its journal files the same permissions.
     QFile file(target.path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFile::ReadOwner | QFile::WriteOwner)) {
         *error = QStringLiteral("Database already exists or cannot be created: %1").arg(file.errorString());
         return false;
     }

@@ -11,6 +11,7 @@
 #include "ui/TNoticeEvent.h"
 #include "ui/TNumberEdit.h"
 #include "ui/TProgressForm.h"
+#include "ui/TSystemBrowser.h"
 #include "ui/uPubFunc.h"
 
 #include <QApplication>
@@ -18,16 +19,22 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 void Collect(TMainForm* form, const QString& keyword)
@@ -53,6 +60,13 @@ private slots:
     void gridRowsInTheGridsColumnOrder();
     void tableRowsOfOneKeyword();
     void unwritablePathNamesFileAndReason();
+    void gridRowsInTheGridsSortOrder();
+    void existingFileIsReplacedOnlyWhenAllowed_data();
+    void existingFileIsReplacedOnlyWhenAllowed();
+    void proposalAndRememberedChoice();
+    void containingFolderOpensOnRequest_data();
+    void containingFolderOpensOnRequest();
+    void staleTemporaryFileIsRemoved();
     void dialogSuffix_data();
     void dialogSuffix();
     void dialogEnabledStates();
@@ -65,6 +79,10 @@ private slots:
 private:
     // Runs the export with the dialog set by the hook and waits for the box at its end; false without one.
     bool Export(const std::function<void(TExportDialog&)>& choose);
+    // The same with the questions answered: the answers in order, then "no"; the questions go to m_asked.
+    bool ExportAnswering(const std::function<void(TExportDialog&)>& choose, QList<bool> answers);
+
+    QStringList m_asked;
     TExportThread* StartLargeExport(const QString& path);
 
     TFakeMarketplace* m_server = nullptr;
@@ -103,6 +121,24 @@ void TestExportWindow::cleanup()
 {
     delete m_fixture;
     delete m_server;
+    TMessageBox::SetAskHook({});
+    TSystemBrowser::SetTestHook({});
+    m_asked.clear();
+}
+
+bool TestExportWindow::ExportAnswering(const std::function<void(TExportDialog&)>& choose, QList<bool> answers)
+{
+    TMessageBox::SetAskHook([this, answers](const QString& caption, const QString& text) mutable {
+        m_asked.append(caption + QLatin1Char('|') + text);
+        return answers.isEmpty() ? false : answers.takeFirst();
+    });
+    TExportDialog::SetTestHook([choose](TExportDialog& dialog) {
+        choose(dialog);
+        return true;
+    });
+    QTest::mouseClick(m_form->btnExport, Qt::LeftButton);
+    // The export ends with the question about the folder, or at once when no export starts.
+    return QTest::qWaitFor([this]() { return m_form->btnExport->isEnabled() && !m_form->IsExporting(); }, 10000);
 }
 
 bool TestExportWindow::Export(const std::function<void(TExportDialog&)>& choose)
@@ -179,7 +215,126 @@ void TestExportWindow::unwritablePathNamesFileAndReason()
     }));
     const QString box = m_fixture->Boxes().first();
     QVERIFY2(box.startsWith(QStringLiteral("导出失败|无法导出到 ") + path + QStringLiteral("：")), qPrintable(box));
-    QVERIFY2(box.size() > box.indexOf(QStringLiteral("：")) + 1, "the reason follows the file");
+    QVERIFY2(box.endsWith(QStringLiteral("：路径中有一项不是文件夹")), qPrintable(box)); // the reason, in Chinese
+}
+
+void TestExportWindow::gridRowsInTheGridsSortOrder()
+{
+    const int title = 0;
+    m_form->grid->sortByColumn(title, Qt::DescendingOrder);
+    const QString path = m_dir.filePath("sorted.csv");
+    QVERIFY(Export([path](TExportDialog& dialog) {
+        dialog.rbCsv->setChecked(true);
+        dialog.edPath->setText(path);
+    }));
+    const QList<QByteArray> lines = ReadFileBytes(path).split('\n');
+    QCOMPARE(lines.size(), 5);
+    QVERIFY2(lines.at(1).startsWith("\"商品 2 "), lines.at(1).constData());
+    QVERIFY2(lines.at(3).startsWith("\"商品 0 "), lines.at(3).constData());
+}
+
+void TestExportWindow::existingFileIsReplacedOnlyWhenAllowed_data()
+{
+    QTest::addColumn<bool>("replace");
+    QTest::newRow("replace") << true;
+    QTest::newRow("keep") << false;
+}
+
+void TestExportWindow::existingFileIsReplacedOnlyWhenAllowed()
+{
+    QFETCH(bool, replace);
+    const QString path = m_dir.filePath(replace ? "replace.csv" : "keep.csv");
+    QFile old(path);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("old");
+    old.close();
+    QVERIFY(ExportAnswering(
+        [path](TExportDialog& dialog) {
+            dialog.rbCsv->setChecked(true);
+            dialog.edPath->setText(path);
+        },
+        {replace}));
+    QVERIFY(!m_asked.isEmpty());
+    QVERIFY2(m_asked.first().contains(path) && m_asked.first().contains(QStringLiteral("已存在")),
+             qPrintable(m_asked.first()));
+    QCOMPARE(ReadFileBytes(path) == "old", !replace);
+    QCOMPARE(m_asked.size(), replace ? 2 : 1); // the export that ran asks about the folder
+}
+
+void TestExportWindow::proposalAndRememberedChoice()
+{
+    QString proposed;
+    bool xlsx = false;
+    QVERIFY(ExportAnswering(
+        [this, &proposed, &xlsx](TExportDialog& dialog) {
+            proposed = dialog.Path();
+            xlsx = dialog.rbXlsx->isChecked();
+            dialog.rbCsv->setChecked(true);
+            dialog.edPath->setText(m_dir.filePath("chosen.csv"));
+        },
+        {}));
+    const QRegularExpression stamp(QStringLiteral("/椅子_\\d{8}-\\d{4}\\.xlsx$"));
+    QVERIFY2(stamp.match(proposed).hasMatch(), qPrintable(proposed));
+    QVERIFY(xlsx);
+    m_form = m_fixture->Restart();
+    QVERIFY(ExportAnswering(
+        [&proposed, &xlsx](TExportDialog& dialog) {
+            proposed = dialog.Path();
+            xlsx = dialog.rbXlsx->isChecked();
+        },
+        {}));
+    QCOMPARE(QFileInfo(proposed).absolutePath(), QFileInfo(m_dir.path()).absoluteFilePath());
+    QVERIFY2(proposed.endsWith(QStringLiteral(".csv")), qPrintable(proposed));
+    QVERIFY(!xlsx);
+}
+
+void TestExportWindow::containingFolderOpensOnRequest_data()
+{
+    QTest::addColumn<bool>("open");
+    QTest::newRow("open") << true;
+    QTest::newRow("close") << false;
+}
+
+void TestExportWindow::containingFolderOpensOnRequest()
+{
+    QFETCH(bool, open);
+    QList<QUrl> opened;
+    TSystemBrowser::SetTestHook([&opened](const QUrl& url) {
+        opened.append(url);
+        return true;
+    });
+    const QString path = m_dir.filePath(open ? "opened.xlsx" : "closed.xlsx");
+    QVERIFY(ExportAnswering([path](TExportDialog& dialog) { dialog.edPath->setText(path); }, {open}));
+    QCOMPARE(m_asked.size(), 1);
+    QVERIFY2(m_asked.first().contains(QStringLiteral("已导出 3 行")), qPrintable(m_asked.first()));
+    QCOMPARE(opened,
+             open ? QList<QUrl>{QUrl::fromLocalFile(QFileInfo(m_dir.path()).absoluteFilePath())} : QList<QUrl>());
+}
+
+// A killed export leaves its temporary file behind; the next export to the folder removes it, but never the file
+// of an export that still runs.
+void TestExportWindow::staleTemporaryFileIsRemoved()
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        _exit(0);
+    }
+    QVERIFY(child > 0);
+    QVERIFY(waitpid(child, nullptr, 0) == child); // its process id now belongs to no process
+    const QString stale = m_dir.filePath(QStringLiteral(".killed.xlsx.%1-abcDEF.part").arg(child));
+    const QString running = m_dir.filePath(QStringLiteral(".running.xlsx.%1-abcDEF.part").arg(getpid()));
+    for (const QString& name : {stale, running}) {
+        QFile file(name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    const QString path = m_dir.filePath("after-kill.csv");
+    QVERIFY(Export([path](TExportDialog& dialog) {
+        dialog.rbCsv->setChecked(true);
+        dialog.edPath->setText(path);
+    }));
+    QVERIFY(!QFileInfo::exists(stale));
+    QVERIFY(QFileInfo::exists(running));
+    QVERIFY(QFileInfo::exists(path));
 }
 
 // The file's suffix follows the format: the other format's suffix is replaced, any other name gains one.
@@ -323,6 +478,9 @@ TExportThread* TestExportWindow::StartLargeExport(const QString& path)
     }
     old.write("old workbook");
     old.close();
+    // The export replaces the old file when asked.
+    TMessageBox::SetAskHook(
+        [](const QString&, const QString& text) { return text.contains(QStringLiteral("已存在")); });
     TExportDialog::SetTestHook([path](TExportDialog& dialog) {
         dialog.rbTableRows->setChecked(true);
         dialog.rbXlsx->setChecked(true);

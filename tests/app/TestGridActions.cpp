@@ -14,11 +14,13 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QTableView>
 #include <QTest>
+#include <QToolTip>
 
 class TestGridActions : public QObject
 {
@@ -34,6 +36,8 @@ private slots:
     void cellMenuActions();
     void sortsNumbersAsNumbers();
     void sortingLeavesSavedLayoutAlone();
+    void truncatedCellShowsItsTextAsTooltip_data();
+    void truncatedCellShowsItsTextAsTooltip();
     void lastStoredRowIsCurrent();
     void findDialogSearchesTheGrid();
 
@@ -199,6 +203,32 @@ void TestGridActions::sortingLeavesSavedLayoutAlone()
     QCOMPARE(TProfileFile(IniPath).ReadString("grid", "grid.nick", "") + "|"
                  + TProfileFile(IniPath).ReadString("grid", "grid.title", ""),
              before);
+}
+
+void TestGridActions::truncatedCellShowsItsTextAsTooltip_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("cut short") << QStringLiteral("办公桌 电脑桌 台式家用 简约现代 书桌 写字台 卧室学生学习桌") << true;
+    QTest::newRow("fits") << QStringLiteral("书桌") << false;
+}
+
+void TestGridActions::truncatedCellShowsItsTextAsTooltip()
+{
+    QFETCH(QString, title);
+    QFETCH(bool, shown);
+    AddRow(title, 10.0);
+    QTableView* grid = m_form->grid;
+    grid->horizontalHeader()->resizeSection(Column("title"), 80);
+    const QRect cell = grid->visualRect(Cell(0, "title"));
+    QVERIFY(cell.isValid());
+    QToolTip::hideText();
+    QTRY_VERIFY(!QToolTip::isVisible());
+    QHelpEvent event(QEvent::ToolTip, cell.center(), grid->viewport()->mapToGlobal(cell.center()));
+    QApplication::sendEvent(grid->viewport(), &event);
+    QCOMPARE(QToolTip::isVisible(), shown);
+    QCOMPARE(QToolTip::text(), shown ? title : QString());
+    QToolTip::hideText();
 }
 
 // After a page is stored, its last row is the current one, marked in the indicator column and scrolled into view.

@@ -6,6 +6,7 @@
 #include "ui/TNumberEdit.h"
 
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -32,6 +33,7 @@ private slots:
     void pageCountInterpretation_data();
     void pageCountInterpretation();
     void clockAndBlinkingPane();
+    void standardButtonsReadChinese();
 
 private:
     std::unique_ptr<TDM> m_dm;
@@ -191,6 +193,13 @@ void TestMainForm::clockAndBlinkingPane()
     const QColor green = m_form->RzStatusPane1->palette().color(QPalette::WindowText);
     QTRY_VERIFY_WITH_TIMEOUT(m_form->RzStatusPane1->palette().color(QPalette::WindowText) != green, 3500);
     QCOMPARE(m_form->RzStatusPane1->palette().color(QPalette::WindowText), QColor(255, 128, 0));
+}
+
+void TestMainForm::standardButtonsReadChinese()
+{
+    QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QCOMPARE(buttons.button(QDialogButtonBox::Ok)->text(), QStringLiteral("确定"));
+    QCOMPARE(buttons.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("取消"));
 }
 
 int main(int argc, char** argv)

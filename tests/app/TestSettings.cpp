@@ -3,6 +3,7 @@
 #include "platform/TProfileFile.h"
 #include "storage/uConst.h"
 #include "tests/app/TMainFormFixture.h"
+#include "tests/support/TestFiles.h"
 #include "ui/TApplication.h"
 #include "ui/TNumberEdit.h"
 
@@ -10,8 +11,14 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QScopeGuard>
 #include <QTableView>
 #include <QTest>
+
+#include <csignal>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 
 namespace {
 QStringList Items(const QComboBox* combo)
@@ -32,6 +39,29 @@ QStringList ColumnOrder(const QTableView* grid)
         order.append(grid->model()->headerData(header->logicalIndex(visual), Qt::Horizontal).toString());
     }
     return order;
+}
+
+// Set in main, while the process has one thread: the test's mounts are its own.
+bool PrivateMounts = false;
+
+// Fills a file system until no byte more fits.
+void FillDisk(const QString& path)
+{
+    QFile filler(path);
+    if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        return;
+    }
+    const QByteArray block(4096, 'f');
+    while (filler.write(block) == block.size()) { }
+    while (filler.write(block.left(1)) == 1) { }
+}
+
+// The files of the data folder, apart from the database's.
+QStringList SettingsFiles()
+{
+    QStringList names = QDir(DataDir).entryList(QDir::Files | QDir::Hidden);
+    names.removeIf([](const QString& name) { return name.startsWith(QLatin1String("gleanbox.db")); });
+    return names;
 }
 
 const QStringList DesignedTitles
@@ -57,6 +87,8 @@ private slots:
     void columnPositionRules_data();
     void columnPositionRules();
     void failedWriteIsReportedAndWindowCloses();
+    void failedSaveKeepsTheOldFile_data();
+    void failedSaveKeepsTheOldFile();
     void damagedDatabaseStopsTheInitialisation();
 };
 
@@ -226,6 +258,58 @@ void TestSettings::failedWriteIsReportedAndWindowCloses()
     QVERIFY(QDir().rmdir(IniPath));
 }
 
+void TestSettings::failedSaveKeepsTheOldFile_data()
+{
+    QTest::addColumn<bool>("fullDisk"); // a full file system, else a file size limit of the process
+    QTest::newRow("full disk") << true;
+    QTest::newRow("file size limit") << false;
+}
+
+void TestSettings::failedSaveKeepsTheOldFile()
+{
+    QFETCH(bool, fullDisk);
+    if (fullDisk && !PrivateMounts) {
+        QSKIP("needs a mount namespace of its own (root)");
+    }
+    QVERIFY(QDir().mkpath(DataDir));
+    if (fullDisk) {
+        QVERIFY(mount("tmpfs", QFile::encodeName(DataDir).constData(), "tmpfs", 0, "size=512k") == 0);
+    }
+    const auto unmount = qScopeGuard([fullDisk]() {
+        if (fullDisk) {
+            umount2(QFile::encodeName(DataDir).constData(), MNT_DETACH);
+        }
+    });
+    TMainFormFixture fixture;
+    TMainForm* form = fixture.Start();
+    form->cbSearch->setEditText(QStringLiteral("书架"));
+    form->edPageNum->setValue(42);
+    form = fixture.Restart();
+    const QByteArray saved = ReadFileBytes(IniPath);
+    QVERIFY(saved.contains("PageNum=42"));
+    form->cbSearch->setEditText(QStringLiteral("台灯"));
+    form->edPageNum->setValue(7);
+    form->grid->horizontalHeader()->moveSection(3, 0);
+    fixture.ClearBoxes();
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    if (fullDisk) {
+        FillDisk(DataDir + QStringLiteral("filler"));
+    } else {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = old;
+        limit.rlim_cur = 64;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    fixture.Stop();
+    setrlimit(RLIMIT_FSIZE, &old);
+    QFile::remove(DataDir + QStringLiteral("filler"));
+    QCOMPARE(fixture.Boxes().size(), 1);
+    QVERIFY(fixture.Boxes().first().endsWith(QStringLiteral("|Unable to write to %1").arg(IniPath)));
+    QCOMPARE(ReadFileBytes(IniPath), saved);
+    QCOMPARE(SettingsFiles(), QStringList{QStringLiteral("gleanbox.ini")}); // no temporary file is left
+}
+
 void TestSettings::damagedDatabaseStopsTheInitialisation()
 {
     QDir().mkpath(DataDir);
@@ -240,10 +324,14 @@ void TestSettings::damagedDatabaseStopsTheInitialisation()
     QCOMPARE(fixture.Boxes().size(), 1);
     QVERIFY2(fixture.Boxes().first().contains("file is not a database"), qPrintable(fixture.Boxes().first()));
     QCOMPARE(form->edPageNum->value(), 3); // the settings were not loaded
+    const QByteArray planted = ReadFileBytes(IniPath);
+    fixture.Stop();
+    QCOMPARE(ReadFileBytes(IniPath), planted); // and so they are not saved over the file
 }
 
 int main(int argc, char** argv)
 {
+    PrivateMounts = unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
     TApplication::PrepareProcess();
     TApplication app(argc, argv);
     InitModules();

@@ -69,6 +69,7 @@ private slots:
     void clickOpensViewerOnlyForSchemelessLinks();
     void clickInEmptyGridOpensNothing();
     void secondClickOpensNewWindow();
+    void escapeClosesTheViewer();
     void toolWindowAtItsPlace();
     void addressThatDoesNotParseShowsTheError();
     void timersFireWhileTheViewerIsOpen();
@@ -188,6 +189,31 @@ void TestWebForm::secondClickOpensNewWindow()
     ClickCell(0, "pic_url");
     QCOMPARE(Log.forms.size(), 2);
     QCOMPARE(Log.urls, QList<QUrl>({QUrl("http://127.0.0.1:1/a"), QUrl("http://127.0.0.1:1/a")}));
+}
+
+namespace {
+bool ClosedByEscape = false;
+
+// Presses Esc where the page has the focus; a timer closes a viewer that stays open, so the test cannot hang.
+void PressEscape(TWebForm* form)
+{
+    QTimer::singleShot(5000, form, &QWidget::close);
+    QApplication::setActiveWindow(form); // the offscreen platform activates no tool window by itself
+    QWidget* page = form->WebBrowser1->focusProxy() != nullptr ? form->WebBrowser1->focusProxy() : form->WebBrowser1;
+    page->setFocus();
+    QTest::keyClick(page, Qt::Key_Escape);
+    ClosedByEscape = !form->isVisible();
+}
+} // namespace
+
+void TestWebForm::escapeClosesTheViewer()
+{
+    TWebForm::SetOpenHook(PressEscape);
+    ClosedByEscape = false;
+    TWebForm viewer;
+    QString error;
+    QVERIFY2(viewer.ShowPage(QStringLiteral("about:blank"), &error), qPrintable(error));
+    QVERIFY(ClosedByEscape);
 }
 
 // A tool window with a close button only, at its design place and size; a notice sent to it is shown.

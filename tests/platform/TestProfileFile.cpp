@@ -1,7 +1,10 @@
 #include "platform/CodePage.h"
 #include "platform/TProfileFile.h"
+#include "tests/support/TestFiles.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -24,6 +27,8 @@ private slots:
     void readsAreCutAt2047Bytes();
     void eraseSectionKeepsTheOthers();
     void unwritableFileFails();
+    void updateIsWrittenOnceAtItsEnd();
+    void failedUpdateKeepsTheOldFile();
 
 private:
     QTemporaryDir m_dir;
@@ -114,6 +119,36 @@ void TestProfileFile::unwritableFileFails()
 {
     TProfileFile ini(m_dir.filePath("missing-folder/test.ini"));
     QVERIFY(!ini.WriteString("Wnd", "Left", "1"));
+}
+
+void TestProfileFile::updateIsWrittenOnceAtItsEnd()
+{
+    TProfileFile ini(m_path);
+    QVERIFY(ini.WriteString("Param", "PageNum", "3"));
+    const QByteArray before = ReadFileBytes(m_path);
+    ini.BeginUpdate();
+    QVERIFY(ini.WriteString("Wnd", "Left", "262"));
+    QVERIFY(ini.EraseSection("Param"));
+    QCOMPARE(ini.ReadInteger("Wnd", "Left", 0), 262); // reads see the pending content
+    QCOMPARE(ReadFileBytes(m_path), before);
+    QVERIFY(ini.EndUpdate());
+    QCOMPARE(ReadFileBytes(m_path), QByteArray("[Wnd]\r\nLeft=262\r\n"));
+    QCOMPARE(QFile::permissions(m_path) & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"test.ini"});
+}
+
+void TestProfileFile::failedUpdateKeepsTheOldFile()
+{
+    const QString folder = m_dir.filePath("folder.ini");
+    QVERIFY(QDir().mkpath(folder)); // a folder where the file should be: the new content cannot take its place
+    TProfileFile ini(folder);
+    ini.BeginUpdate();
+    QVERIFY(ini.WriteString("Wnd", "Left", "1"));
+    QString error;
+    QVERIFY(!ini.EndUpdate(&error));
+    QCOMPARE(error, QStringLiteral("这是一个文件夹"));
+    QVERIFY(QFileInfo(folder).isDir());
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList()); // no temporary file left
 }
 
 QTEST_GUILESS_MAIN(TestProfileFile)

@@ -1,4 +1,5 @@
 #include "platform/ProgramResources.h"
+#include "storage/TLibrarySchema.h"
 #include "storage/engine/TConnection.h"
 #include "storage/engine/TRowSet.h"
 #include "storage/engine/TRowSetModel.h"
@@ -10,6 +11,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -60,6 +62,8 @@ private slots:
     void startCases_data();
     void startCases();
     void unreadableFileFailsOpen();
+    void emptyFileIsCreatedAnew();
+    void newFileIsPrivate();
     void goodsQueryFieldsAndHeaders();
     void openGoodsQueryEmptiesRows();
     void goodsQueryNeedsOpenDatabase();
@@ -155,8 +159,11 @@ void TestDataModule::startCases_data()
     QTest::newRow("at 1.0.1") << QStringList{"update userver set verno='1.0.1'", "drop table goodslist_fts"} << "1.0.2"
                               << false << false << true;
     QTest::newRow("at 1.0") << QStringList{"update userver set verno='1.0'"} << "1.0.2" << true << false << true;
+    // A file that lacks tables of the schema gets them; the tables it has stay as they are.
     QTest::newRow("no userver, no goodslist")
-        << QStringList{"drop table userver", "drop table goodslist"} << "1.0.1" << true << false << false;
+        << QStringList{"drop table userver", "drop table goodslist"} << "1.0.2" << true << false << true;
+    QTest::newRow("no goodslist") << QStringList{"drop table goodslist"} << "1.0.2" << false << false << true;
+    QTest::newRow("no dSysCfg") << QStringList{"drop table dSysCfg"} << "1.0.2" << false << false << true;
     QTest::newRow("at 0.9") << QStringList{"update userver set verno='0.9'"} << "0.9" << false << true << true;
     QTest::newRow("empty userver") << QStringList{"delete from userver"} << "" << false << true << true;
     QTest::newRow("at 2.0") << QStringList{"update userver set verno='2.0'"} << "2.0" << false << true << true;
@@ -178,6 +185,9 @@ void TestDataModule::startCases()
         QCOMPARE(Scalar(dm, QStringLiteral("select count(*) from userver")).toInt(), version.isEmpty() ? 0 : 1);
         QTEST(Tables(dm).contains(QStringLiteral("bb")), "hasBb");
         QTEST(dm.OpenGoodsQuery(&error), "goodsQueryOpens");
+        QVERIFY(Tables(dm).contains(QStringLiteral("goodslist")) && Tables(dm).contains(QStringLiteral("dSysCfg")));
+        // A goods table made anew gets its search index and triggers back.
+        QVERIFY(version != QLatin1String(TLibrarySchema::Version) || TLibrarySchema::IsInPlace(dm.conn()));
         dm.CloseDatabase();
         if (start == 1) {
             QCOMPARE(ReadFileBytes(m_path) == before, fileUnchanged);
@@ -204,6 +214,39 @@ void TestDataModule::unreadableFileFailsOpen()
     QVERIFY(!dm.OpenDatabase(m_path, &error));
     QCOMPARE(error, QStringLiteral("file is not a database"));
     QCOMPARE(ReadFileBytes(m_path), QByteArray(4096, '\x13'));
+}
+
+// What a crash right after creating the file leaves: it is made anew with its schema, on this start and the next.
+void TestDataModule::emptyFileIsCreatedAnew()
+{
+    QFile file(m_path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    for (int start = 1; start <= 2; ++start) {
+        TDM dm;
+        QString error;
+        QVERIFY2(dm.OpenDatabase(m_path, &error), qPrintable(error));
+        const QStringList tables = Tables(dm);
+        for (const char* table : {"userver", "goodslist", "dSysCfg", "goodslist_fts"}) {
+            QVERIFY2(tables.contains(QLatin1String(table)), table);
+        }
+        QCOMPARE(dm.DBFunc()->Version(), QStringLiteral("1.0.2"));
+        QVERIFY2(dm.OpenGoodsQuery(&error), qPrintable(error));
+    }
+    QVERIFY(!ReadFileBytes(m_path).startsWith("SQLite format 3")); // encrypted like any new file
+}
+
+void TestDataModule::newFileIsPrivate()
+{
+    TDM dm;
+    QString error;
+    QVERIFY2(dm.OpenDatabase(m_path, &error), qPrintable(error));
+    QVERIFY(dm.DBFunc()->ExecuteSql(QStringLiteral("insert into goodslist(title) values('a')")));
+    const QFile::Permissions owner = QFile::ReadOwner | QFile::WriteOwner;
+    for (const QString& path : {m_path, m_path + QStringLiteral("-wal")}) {
+        QVERIFY2(QFileInfo::exists(path), qPrintable(path));
+        QCOMPARE(QFile::permissions(path) & ~(QFile::ReadUser | QFile::WriteUser), owner);
+    }
 }
 
 void TestDataModule::goodsQueryFieldsAndHeaders()

@@ -1,0 +1,108 @@
+#include "app/uStartup.h"
+#include "storage/uConst.h"
+#include "tests/app/TMainFormFixture.h"
+#include "tests/support/TFakeMarketplace.h"
+#include "tests/support/TestFiles.h"
+#include "ui/TApplication.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+void PlantFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+} // namespace
+
+// Starts with data files planted before the program starts.
+class TestDataFiles : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void dataFolderIsAPlainFile();
+    void runIsRefusedWhenTheDatabaseDidNotOpen();
+    void emptyDatabaseFileStartsNormally();
+};
+
+void TestDataFiles::init()
+{
+    TMainFormFixture::RemoveDataFiles();
+    QVERIFY(QDir().mkpath(DataDir));
+}
+
+void TestDataFiles::cleanup()
+{
+    const QString folder = QDir::cleanPath(DataDir);
+    if (!QFileInfo(folder).isDir()) {
+        QFile::remove(folder);
+        InitPaths(QFileInfo(folder).path());
+    }
+}
+
+void TestDataFiles::dataFolderIsAPlainFile()
+{
+    const QString folder = QDir::cleanPath(DataDir);
+    QVERIFY(QDir(folder).removeRecursively());
+    PlantFile(folder, "not a folder");
+    InitPaths(QFileInfo(folder).path());
+    TMainFormFixture fixture;
+    fixture.Start();
+    QCOMPARE(fixture.Boxes().size(), 1);
+    const QString box = fixture.Boxes().first();
+    QVERIFY2(box.contains(QDir::toNativeSeparators(folder)) && box.contains(QStringLiteral("不是文件夹")),
+             qPrintable(box));
+    QCOMPARE(ReadFileBytes(folder), QByteArray("not a folder"));
+}
+
+void TestDataFiles::runIsRefusedWhenTheDatabaseDidNotOpen()
+{
+    PlantFile(DbPath, QByteArray(4096, 'x'));
+    TFakeMarketplace server;
+    QVERIFY(server.Start());
+    TMainFormFixture fixture;
+    TMainForm* form = fixture.Start(TMainFormFixture::LocalRun(server.Host()));
+    fixture.ClearBoxes();
+    form->RzBitBtn1->click();
+    QCOMPARE(fixture.Boxes().size(), 1);
+    const QString box = fixture.Boxes().first();
+    QVERIFY2(box.contains(QStringLiteral("无法打开数据库")) && box.contains(QStringLiteral("file is not a database")),
+             qPrintable(box));
+    QTest::qWait(200);
+    QVERIFY(server.Requests().isEmpty());
+    QVERIFY(form->RzMemo2->toPlainText().isEmpty());
+    QCOMPARE(ReadFileBytes(DbPath), QByteArray(4096, 'x'));
+}
+
+void TestDataFiles::emptyDatabaseFileStartsNormally()
+{
+    PlantFile(DbPath, QByteArray());
+    TMainFormFixture fixture;
+    fixture.Start();
+    QCOMPARE(fixture.Boxes(), QStringList());
+    fixture.Restart();
+    QCOMPARE(fixture.Boxes(), QStringList());
+    QVERIFY(QFileInfo(DbPath).size() > 0);
+}
+
+int main(int argc, char** argv)
+{
+    TApplication::PrepareProcess();
+    TApplication app(argc, argv);
+    InitModules();
+    TestDataFiles test;
+    const int result = QTest::qExec(&test, argc, argv);
+    DoneModules();
+    return result;
+}
+
+#include "TestDataFiles.moc"
