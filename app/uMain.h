@@ -1,5 +1,6 @@
 #pragma once
 
+#include "storage/TPagePipeline.h"
 #include "ui/uBase.h"
 
 #include <QByteArray>
@@ -148,6 +149,7 @@ private:
     int m_gridColumns = 0;
     bool m_running = false;
     bool m_closed = false;
+    TPageResult m_pageResult; // the last page's outcome, from ExtractPageJson and StorePageJson
     TExportThread* m_exportThread = nullptr;
     QProgressDialog* m_exportProgress = nullptr;
 };

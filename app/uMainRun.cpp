@@ -1,7 +1,7 @@
 // The collection run behind the collect and stop buttons, and its log.
-#include "app/TPageData.h"
 #include "app/uMain.h"
 #include "net/HttpGetString.h"
+#include "storage/TPagePipeline.h"
 #include "storage/uDataModule.h"
 #include "ui/TApplication.h"
 #include "ui/TNumberEdit.h"
@@ -116,25 +116,17 @@ void TMainForm::RzBitBtn2Click()
 
 QString TMainForm::ExtractPageJson(QString page)
 {
-    TPageData::Block block = TPageData::Extract(std::move(page));
-    PageFormat = block.Framing;
-    return std::move(block.Text);
+    QString block;
+    m_pageResult = TPagePipeline::Cut(std::move(page), &block);
+    PageFormat = m_pageResult.Framing;
+    return block;
 }
 
 int TMainForm::StorePageJson(const QString& keyword, const QString& block, QString* error)
 {
-    rapidjson::Document document;
-    if (!TPageData::Parse(block, &document)) {
-        return 0;
+    m_pageResult = TPagePipeline(*m_dm).Store(keyword, block, PageFormat);
+    if (m_pageResult.Failure == TPageFailure::StoreFailed) {
+        *error = m_pageResult.Detail;
     }
-    const rapidjson::Value* listings = TPageData::ListingArray(document, PageFormat);
-    if (listings == nullptr) {
-        return 0;
-    }
-    const bool saved = PageFormat == TPageData::PageConfigFraming ? m_dm->SaveAuctionList(keyword, *listings, error)
-                                                                  : m_dm->SaveItemList(keyword, *listings, error);
-    if (!saved || !m_dm->ApplyGoodsRows(error)) {
-        return 0;
-    }
-    return static_cast<int>(listings->Size());
+    return m_pageResult.Stored;
 }

@@ -1,10 +1,11 @@
 // Figures for the page pipeline (everything between the download and the pause), for the write of one page
 // into a large table, for the database open and for the download itself over loopback.
-#include "app/TPageData.h"
 #include "bench/TBenchDatabase.h"
 #include "bench/TBenchPages.h"
 #include "net/HttpGetString.h"
 #include "net/PageText.h"
+#include "storage/TPageData.h"
+#include "storage/TPagePipeline.h"
 #include "storage/engine/TConnection.h"
 #include "storage/engine/TRowSet.h"
 #include "storage/uDataModule.h"
@@ -167,16 +168,16 @@ void BM_Pipeline(benchmark::State& state)
 {
     const int which = static_cast<int>(state.range(0));
     const auto dm = OpenModule(QStringLiteral("pipeline.db"));
+    TPagePipeline pipeline(*dm);
     for (auto _ : state) {
         state.PauseTiming();
         Reopen(*dm);
         state.ResumeTiming();
-        const QString text = PageText::FromUtf8(Page(which).bytes).value_or(QString());
-        const TPageData::Block block = TPageData::Extract(text);
-        rapidjson::Document document;
-        TPageData::Parse(block.Text, &document);
-        Save(*dm, Listings(document));
-        Apply(*dm);
+        const TPageResult result = pipeline.Run(Keyword, PageText::FromUtf8(Page(which).bytes).value_or(QString()));
+        if (result.Stored == 0) {
+            state.SkipWithError("the page stored no listings");
+            break;
+        }
     }
     Describe(state, which);
 }

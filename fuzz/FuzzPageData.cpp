@@ -1,7 +1,7 @@
 // A downloaded page through everything the run does with it: decoding, cutting out the data block, parsing,
 // storing the listings of either framing and the write into the database.
-#include "app/TPageData.h"
 #include "net/PageText.h"
+#include "storage/TPagePipeline.h"
 #include "storage/engine/TConnection.h"
 #include "storage/uDataModule.h"
 
@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
-#include <rapidjson/document.h>
 
 namespace {
 struct TStore
@@ -39,18 +38,9 @@ TStore& Store()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const std::optional<QString> page
+    std::optional<QString> page
         = PageText::FromUtf8(QByteArrayView(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
     if (!page) {
-        return 0;
-    }
-    const TPageData::Block block = TPageData::Extract(*page);
-    rapidjson::Document document;
-    if (block.Text.isEmpty() || !TPageData::Parse(block.Text, &document)) {
-        return 0;
-    }
-    const rapidjson::Value* listings = TPageData::ListingArray(document, block.Framing);
-    if (listings == nullptr) {
         return 0;
     }
     TDM& dm = Store().dm;
@@ -58,11 +48,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!dm.OpenGoodsQuery(&error)) {
         qFatal("cannot open the goods query: %s", qPrintable(error));
     }
-    const bool saved = block.Framing == TPageData::PageConfigFraming
-        ? dm.SaveAuctionList(QStringLiteral("办公桌"), *listings, &error)
-        : dm.SaveItemList(QStringLiteral("办公桌"), *listings, &error);
-    if (saved && !dm.ApplyGoodsRows(&error)) {
-        qFatal("the write failed: %s", qPrintable(error));
+    const TPageResult result = TPagePipeline(dm).Run(QStringLiteral("办公桌"), std::move(*page));
+    if (result.Failure == TPageFailure::StoreFailed) {
+        qFatal("the write failed: %s", qPrintable(result.Detail));
     }
     return 0;
 }

@@ -2,7 +2,7 @@
 // the body framing, generated pages, and pages whose texts hold characters code page 936 lacks, escapes and
 // surrogate pairs. The expected rows are kept in tests/fixtures/pipeline-rows.txt; MERCATIX_RECORD_ROWS=1
 // writes that file from the rows of the run instead of comparing.
-#include "app/TPageData.h"
+#include "storage/TPageData.h"
 #include "net/PageText.h"
 #include "storage/engine/TConnection.h"
 #include "storage/engine/TSqlite.h"

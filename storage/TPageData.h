@@ -18,10 +18,15 @@ public:
     {
         QString Text; // empty when no block was found
         qint32 Framing = NoFraming;
+        QString Title; // the page's <title> when no block was cut out, so a failure can say what the page was
     };
 
     // Cuts the data block out of a page by its markers. Never fails.
     static Block Extract(QString page);
+
+    // The text of a page's first <title> element, blanks collapsed and the common entities decoded; empty
+    // when the page has none.
+    static QString Title(QStringView page);
 
     // Parses a block; text after the first complete value is ignored. False when it does not parse
     // or nests deeper than MaxDepth.

@@ -1,10 +1,11 @@
-#include "app/TPageData.h"
+#include "storage/TPageData.h"
 
-#include "app/TDepthLimitedHandler.h"
+#include "storage/TDepthLimitedHandler.h"
 
 #include <QByteArray>
 
 #include <rapidjson/reader.h>
+#include <utility>
 
 namespace {
 struct Marker
@@ -13,6 +14,16 @@ struct Marker
     QLatin1String end;
     bool keepBrace;
 };
+
+// The entities a page title commonly holds; "&amp;" last, so "&amp;lt;" stays "&lt;".
+const std::pair<QLatin1String, QLatin1String> Entities[] = {
+    {QLatin1String("&lt;"), QLatin1String("<")},    {QLatin1String("&gt;"), QLatin1String(">")},
+    {QLatin1String("&quot;"), QLatin1String("\"")}, {QLatin1String("&#39;"), QLatin1String("'")},
+    {QLatin1String("&nbsp;"), QLatin1String(" ")},  {QLatin1String("&amp;"), QLatin1String("&")},
+};
+
+// A title is shown in one log line: longer ones are cut.
+constexpr qsizetype MaxTitle = 200;
 
 const Marker Markers[] = {
     {QLatin1String("g_page_config = "), QLatin1String("g_srp_loadCss();"), true},
@@ -76,7 +87,31 @@ TPageData::Block TPageData::Extract(QString page)
         }
         break;
     }
+    if (block.Text.isEmpty()) {
+        block.Title = Title(page);
+    }
     return block;
+}
+
+QString TPageData::Title(QStringView page)
+{
+    const qsizetype open = page.indexOf(QLatin1String("<title"), 0, Qt::CaseInsensitive);
+    if (open < 0) {
+        return {};
+    }
+    const qsizetype from = page.indexOf(QLatin1Char('>'), open);
+    if (from < 0) {
+        return {};
+    }
+    const qsizetype to = page.indexOf(QLatin1String("</title"), from, Qt::CaseInsensitive);
+    if (to < 0) {
+        return {};
+    }
+    QString title = page.sliced(from + 1, qMin(to - from - 1, MaxTitle)).toString();
+    for (const auto& [entity, text] : Entities) {
+        title.replace(entity, text);
+    }
+    return title.simplified();
 }
 
 bool TPageData::Parse(const QString& block, rapidjson::Document* document)

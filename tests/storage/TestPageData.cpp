@@ -1,4 +1,4 @@
-#include "app/TPageData.h"
+#include "storage/TPageData.h"
 
 #include <QTest>
 
@@ -12,6 +12,8 @@ private slots:
     void listingArray_data();
     void listingArray();
     void textsArriveAsUtf8();
+    void title_data();
+    void title();
 };
 
 void TestPageData::extract_data()
@@ -93,6 +95,32 @@ void TestPageData::textsArriveAsUtf8()
     QVERIFY(TPageData::Parse(QStringLiteral("[{\"t\":\"办公桌 \\u00e9\\ud83d\\ude00\"}]"), &document));
     const rapidjson::Value& title = document[0]["t"];
     QCOMPARE(QString::fromUtf8(title.GetString(), title.GetStringLength()), QStringLiteral("办公桌 é\U0001F600"));
+}
+
+void TestPageData::title_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("plain") << "<html><title>淘宝网 - 登录</title>"
+                           << "淘宝网 - 登录";
+    QTest::newRow("letter case, attributes, blanks") << "<TITLE id=t>\n  a\t b  </Title>"
+                                                     << "a b";
+    QTest::newRow("entities once") << "<title>&lt;x&gt; &amp;lt; &quot;&#39;&nbsp;y</title>"
+                                   << "<x> &lt; \"' y";
+    QTest::newRow("first title") << "<title>one</title><title>two</title>"
+                                 << "one";
+    QTest::newRow("no closing tag") << "<title>open"
+                                    << "";
+    QTest::newRow("none") << "<html></html>"
+                          << "";
+    QTest::newRow("long title cut") << "<title>" + QString(300, 'x') + "</title>" << QString(200, 'x');
+}
+
+void TestPageData::title()
+{
+    QFETCH(QString, page);
+    QFETCH(QString, title);
+    QCOMPARE(TPageData::Title(page), title);
 }
 
 QTEST_GUILESS_MAIN(TestPageData)

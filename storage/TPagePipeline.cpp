@@ -1,0 +1,59 @@
+#include "storage/TPagePipeline.h"
+
+#include "storage/uDataModule.h"
+
+#include <rapidjson/document.h>
+
+namespace {
+TPageResult Failed(qint32 framing, TPageFailure failure, QString detail = {})
+{
+    return {0, framing, failure, std::move(detail)};
+}
+} // namespace
+
+TPagePipeline::TPagePipeline(TDM& dm)
+    : m_dm(dm)
+{
+}
+
+TPageResult TPagePipeline::Run(const QString& keyword, QString page)
+{
+    QString block;
+    const TPageResult cut = Cut(std::move(page), &block);
+    if (!cut.Ok()) {
+        return cut;
+    }
+    return Store(keyword, block, cut.Framing);
+}
+
+TPageResult TPagePipeline::Cut(QString page, QString* block)
+{
+    TPageData::Block cut = TPageData::Extract(std::move(page));
+    *block = std::move(cut.Text);
+    if (!block->isEmpty()) {
+        return {0, cut.Framing, TPageFailure::None, {}};
+    }
+    if (cut.Framing == TPageData::NoFraming) {
+        return Failed(cut.Framing, TPageFailure::NoBlock, std::move(cut.Title));
+    }
+    return Failed(cut.Framing, TPageFailure::CutOff);
+}
+
+TPageResult TPagePipeline::Store(const QString& keyword, const QString& block, qint32 framing)
+{
+    rapidjson::Document document;
+    if (!TPageData::Parse(block, &document)) {
+        return Failed(framing, TPageFailure::NotParsed);
+    }
+    const rapidjson::Value* listings = TPageData::ListingArray(document, framing);
+    if (listings == nullptr) {
+        return Failed(framing, TPageFailure::NoListings);
+    }
+    QString error;
+    const bool saved = framing == TPageData::PageConfigFraming ? m_dm.SaveAuctionList(keyword, *listings, &error)
+                                                               : m_dm.SaveItemList(keyword, *listings, &error);
+    if (!saved || !m_dm.ApplyGoodsRows(&error)) {
+        return Failed(framing, TPageFailure::StoreFailed, error);
+    }
+    return {static_cast<int>(listings->Size()), framing, TPageFailure::None, {}};
+}
