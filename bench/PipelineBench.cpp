@@ -126,8 +126,8 @@ void BM_Parse(benchmark::State& state)
 {
     const int which = static_cast<int>(state.range(0));
     for (auto _ : state) {
-        rapidjson::Document document;
-        benchmark::DoNotOptimize(TPageData::Parse(Page(which).block.Text, &document));
+        TPageData::TParsed parsed;
+        benchmark::DoNotOptimize(TPageData::Parse(Page(which).block.Text, &parsed));
     }
     Describe(state, which);
 }
@@ -135,8 +135,9 @@ void BM_Parse(benchmark::State& state)
 void BM_Store(benchmark::State& state)
 {
     const int which = static_cast<int>(state.range(0));
-    rapidjson::Document document;
-    TPageData::Parse(Page(which).block.Text, &document);
+    TPageData::TParsed parsed;
+    TPageData::Parse(Page(which).block.Text, &parsed);
+    const rapidjson::Document& document = parsed.Document;
     const auto dm = OpenModule(QStringLiteral("store.db"));
     for (auto _ : state) {
         state.PauseTiming();
@@ -150,8 +151,9 @@ void BM_Store(benchmark::State& state)
 void BM_Apply(benchmark::State& state)
 {
     const int which = static_cast<int>(state.range(0));
-    rapidjson::Document document;
-    TPageData::Parse(Page(which).block.Text, &document);
+    TPageData::TParsed parsed;
+    TPageData::Parse(Page(which).block.Text, &parsed);
+    const rapidjson::Document& document = parsed.Document;
     const auto dm = OpenModule(QStringLiteral("apply.db"));
     for (auto _ : state) {
         state.PauseTiming();
@@ -186,8 +188,9 @@ void BM_Pipeline(benchmark::State& state)
 void BM_ApplyIntoTable(benchmark::State& state)
 {
     const int rowsBefore = static_cast<int>(state.range(0));
-    rapidjson::Document document;
-    TPageData::Parse(Page(1).block.Text, &document);
+    TPageData::TParsed parsed;
+    TPageData::Parse(Page(1).block.Text, &parsed);
+    const rapidjson::Document& document = parsed.Document;
     const auto dm = OpenModule(QStringLiteral("table-%1.db").arg(rowsBefore), rowsBefore);
     for (auto _ : state) {
         state.PauseTiming();

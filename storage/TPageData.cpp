@@ -1,10 +1,9 @@
 #include "storage/TPageData.h"
 
-#include "storage/TDepthLimitedHandler.h"
+#include "storage/TInsituJsonReader.h"
 
 #include <QByteArray>
 
-#include <rapidjson/reader.h>
 #include <utility>
 
 namespace {
@@ -38,23 +37,6 @@ qsizetype TrimmedLength(QStringView cut, bool keepBrace)
         return cut.size();
     }
     return keepBrace ? brace + 1 : brace;
-}
-
-// Parses the UTF-16 text straight into a UTF-8 document: no converted copy of a large block is ever made.
-bool ParseLimited(const QString& block, rapidjson::Document* document)
-{
-    using TUtf16Stream = rapidjson::GenericStringStream<rapidjson::UTF16<char16_t>>;
-    TUtf16Stream stream(reinterpret_cast<const char16_t*>(block.utf16()));
-    bool parsed = false;
-    auto generate = [&](rapidjson::Document& target) {
-        TDepthLimitedHandler handler(target, TPageData::MaxDepth);
-        rapidjson::GenericReader<rapidjson::UTF16<char16_t>, rapidjson::UTF8<>> reader;
-        constexpr unsigned flags = rapidjson::kParseStopWhenDoneFlag | rapidjson::kParseIterativeFlag;
-        parsed = !reader.Parse<flags>(stream, handler).IsError();
-        return parsed;
-    };
-    document->Populate(generate);
-    return parsed;
 }
 
 const rapidjson::Value* Member(const rapidjson::Value* object, const char* name)
@@ -114,9 +96,16 @@ QString TPageData::Title(QStringView page)
     return title.simplified();
 }
 
-bool TPageData::Parse(const QString& block, rapidjson::Document* document)
+bool TPageData::Parse(QByteArray block, TParsed* parsed)
 {
-    return ParseLimited(block, document);
+    parsed->Text = std::move(block);
+    char* text = parsed->Text.data(); // detaches: the text is the parsed block's own
+    return TInsituJsonReader::Parse(text, static_cast<size_t>(parsed->Text.size()), MaxDepth, &parsed->Document);
+}
+
+bool TPageData::Parse(QStringView block, TParsed* parsed)
+{
+    return Parse(block.toUtf8(), parsed);
 }
 
 const rapidjson::Value* TPageData::ListingArray(const rapidjson::Value& document, qint32 framing)

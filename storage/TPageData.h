@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <rapidjson/document.h>
@@ -28,9 +29,17 @@ public:
     // when the page has none.
     static QString Title(QStringView page);
 
-    // Parses a block; text after the first complete value is ignored. False when it does not parse
-    // or nests deeper than MaxDepth.
-    static bool Parse(const QString& block, rapidjson::Document* document);
+    // A parsed block. The document's strings and numbers point into Text, which is kept with it.
+    struct TParsed
+    {
+        QByteArray Text;
+        rapidjson::Document Document;
+    };
+
+    // Parses a block of UTF-8 text in place; text after the first complete value is ignored. False when it
+    // does not parse or nests deeper than MaxDepth. Numbers keep their own text (TInsituJsonReader).
+    static bool Parse(QByteArray block, TParsed* parsed);
+    static bool Parse(QStringView block, TParsed* parsed);
 
     // The listing array of a framing: mods.itemlist.data.auctions, or the document itself.
     // Null when the path is missing or does not lead to an array.

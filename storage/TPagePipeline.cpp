@@ -41,11 +41,11 @@ TPageResult TPagePipeline::Cut(QString page, QString* block)
 
 TPageResult TPagePipeline::Store(const QString& keyword, const QString& block, qint32 framing)
 {
-    rapidjson::Document document;
-    if (!TPageData::Parse(block, &document)) {
+    TPageData::TParsed parsed;
+    if (!TPageData::Parse(block, &parsed)) {
         return Failed(framing, TPageFailure::NotParsed);
     }
-    const rapidjson::Value* listings = TPageData::ListingArray(document, framing);
+    const rapidjson::Value* listings = TPageData::ListingArray(parsed.Document, framing);
     if (listings == nullptr) {
         return Failed(framing, TPageFailure::NoListings);
     }

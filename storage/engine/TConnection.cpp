@@ -105,6 +105,27 @@ QString NotOpen()
 {
     return QStringLiteral("Operation is not allowed when the object is closed.");
 }
+
+// Creates the encrypted file and returns the connection to it; nothing is left behind on failure.
+TSqliteHandle CreateKeyed(const TTarget& target, QString* error)
+{
+    // The exclusive create refuses an existing file, also one that appears meanwhile.
+    QFile file(target.path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        *error = QStringLiteral("Database already exists or cannot be created: %1").arg(file.errorString());
+        return nullptr;
+    }
+    file.close();
+    TSqliteHandle db = OpenKeyed(target, error);
+    // Writing the header makes the file an encrypted database of its own right away.
+    const bool ok = db != nullptr && Run(db.get(), "PRAGMA user_version = 1", error)
+        && Run(db.get(), "PRAGMA user_version = 0", error) && Configure(db.get(), error);
+    if (!ok) {
+        db.reset();
+        QFile::remove(target.path);
+    }
+    return db;
+}
 } // namespace
 
 TConnection::TConnection(QObject* parent)
@@ -120,34 +141,40 @@ TConnection::~TConnection()
 bool TConnection::CreateDatabase(const QString& connectionString, QString* error)
 {
     TTarget target;
-    if (!ParseTarget(connectionString, &target, error)) {
-        return false;
-    }
-    // The exclusive create refuses an existing file, also one that appears meanwhile.
-    QFile file(target.path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        *error = QStringLiteral("Database already exists or cannot be created: %1").arg(file.errorString());
-        return false;
-    }
-    file.close();
-    TSqliteHandle db = OpenKeyed(target, error);
-    // Writing the header makes the file an encrypted database of its own right away.
-    const bool ok = db != nullptr && Run(db.get(), "PRAGMA user_version = 1", error)
-        && Run(db.get(), "PRAGMA user_version = 0", error) && Configure(db.get(), error);
-    db.reset();
-    if (!ok) {
-        QFile::remove(target.path);
-    }
-    return ok;
+    return ParseTarget(connectionString, &target, error) && CreateKeyed(target, error) != nullptr;
 }
 
-bool TConnection::Open(const QString& connectionString, QString* error)
+bool TConnection::Create(const QString& connectionString, QString* error)
 {
     Close();
     TTarget target;
     if (!ParseTarget(connectionString, &target, error)) {
         return false;
     }
+    m_db = CreateKeyed(target, error);
+    if (m_db == nullptr) {
+        return false;
+    }
+    m_createdPath = target.path;
+    m_createdKey = target.key;
+    return true;
+}
+
+bool TConnection::Open(const QString& connectionString, QString* error)
+{
+    TTarget target;
+    if (!ParseTarget(connectionString, &target, error)) {
+        Close();
+        return false;
+    }
+    if (IsOpen() && !m_createdPath.isEmpty() && target.path == m_createdPath && target.key == m_createdKey
+        && QFileInfo(target.path).isFile()) {
+        // Just created with this password: deriving the key again would only cost time.
+        m_createdPath.clear();
+        m_createdKey.clear();
+        return true;
+    }
+    Close();
     if (!QFileInfo(target.path).isFile()) {
         *error = QStringLiteral("Could not find file '%1'.").arg(target.path);
         return false;
@@ -162,6 +189,8 @@ bool TConnection::Open(const QString& connectionString, QString* error)
 
 void TConnection::Close()
 {
+    m_createdPath.clear();
+    m_createdKey.clear();
     if (m_db != nullptr) {
         emit AboutToClose();
         m_db.reset();

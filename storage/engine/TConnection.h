@@ -22,6 +22,9 @@ public:
     // Creates a new, empty database file protected by the connection string's password.
     // Fails when a file exists at the path; nothing is left behind on failure.
     static bool CreateDatabase(const QString& connectionString, QString* error);
+    // The same, keeping this connection open on the new file (any other connection is closed first). The next
+    // Open of the same file with the same password takes it as it is: the key is derived once.
+    bool Create(const QString& connectionString, QString* error);
 
     // Closes any open connection and opens the file of the connection string. A wrong password,
     // a damaged file or a file that is no database fail here, not at the first statement.
@@ -46,4 +49,6 @@ signals:
 
 private:
     TSqliteHandle m_db;
+    QString m_createdPath; // set from Create to the next Open or Close
+    QByteArray m_createdKey;
 };

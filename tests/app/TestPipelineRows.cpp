@@ -2,8 +2,8 @@
 // the body framing, generated pages, and pages whose texts hold characters code page 936 lacks, escapes and
 // surrogate pairs. The expected rows are kept in tests/fixtures/pipeline-rows.txt; MERCATIX_RECORD_ROWS=1
 // writes that file from the rows of the run instead of comparing.
-#include "storage/TPageData.h"
 #include "net/PageText.h"
+#include "storage/TPagePipeline.h"
 #include "storage/engine/TConnection.h"
 #include "storage/engine/TSqlite.h"
 #include "storage/uDataModule.h"
@@ -13,8 +13,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <rapidjson/document.h>
 
 namespace {
 QByteArray ReadFixture(const char* name)
@@ -56,22 +54,9 @@ int RunPage(const QByteArray& page, const QString& dbPath, QString* error)
     if (!text) {
         return 0;
     }
-    const TPageData::Block block = TPageData::Extract(*text);
-    rapidjson::Document document;
-    if (!TPageData::Parse(block.Text, &document)) {
-        return 0;
-    }
-    const rapidjson::Value* listings = TPageData::ListingArray(document, block.Framing);
-    if (listings == nullptr) {
-        return 0;
-    }
-    const QString keyword = QStringLiteral("办公桌");
-    const bool saved = block.Framing == TPageData::PageConfigFraming ? dm.SaveAuctionList(keyword, *listings, error)
-                                                                     : dm.SaveItemList(keyword, *listings, error);
-    if (!saved || !dm.ApplyGoodsRows(error)) {
-        return -1;
-    }
-    return static_cast<int>(listings->Size());
+    const TPageResult result = TPagePipeline(dm).Run(QStringLiteral("办公桌"), *text);
+    *error = result.Failure == TPageFailure::StoreFailed ? result.Detail : QString();
+    return result.Stored;
 }
 
 QString Escaped(QString text)

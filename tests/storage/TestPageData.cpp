@@ -83,17 +83,17 @@ void TestPageData::listingArray()
     QFETCH(QString, block);
     QFETCH(int, framing);
     QFETCH(int, length);
-    rapidjson::Document document;
+    TPageData::TParsed document;
     const bool parsed = TPageData::Parse(block, &document);
-    const rapidjson::Value* array = parsed ? TPageData::ListingArray(document, framing) : nullptr;
+    const rapidjson::Value* array = parsed ? TPageData::ListingArray(document.Document, framing) : nullptr;
     QCOMPARE(array == nullptr ? -1 : static_cast<int>(array->Size()), length);
 }
 
 void TestPageData::textsArriveAsUtf8()
 {
-    rapidjson::Document document;
+    TPageData::TParsed document;
     QVERIFY(TPageData::Parse(QStringLiteral("[{\"t\":\"办公桌 \\u00e9\\ud83d\\ude00\"}]"), &document));
-    const rapidjson::Value& title = document[0]["t"];
+    const rapidjson::Value& title = document.Document[0]["t"];
     QCOMPARE(QString::fromUtf8(title.GetString(), title.GetStringLength()), QStringLiteral("办公桌 é\U0001F600"));
 }
 
