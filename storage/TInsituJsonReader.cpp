@@ -1,6 +1,9 @@
 #include "storage/TInsituJsonReader.h"
 
 #include <cstdint>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <cstring>
 #include <vector>
 
@@ -253,25 +256,58 @@ private:
         return m_document.RawNumber(start, static_cast<SizeType>(m_p - start), false);
     }
 
+    // Moves over the run of plain string bytes at the reading position, copying them to out (once an escape
+    // has shortened the string), and returns the new end of the output.
+    char* PlainRun(char* out)
+    {
+#ifdef __SSE2__
+        const __m128i quote = _mm_set1_epi8('"');
+        const __m128i slash = _mm_set1_epi8('\\');
+        const __m128i control = _mm_set1_epi8(0x1F);
+        while (m_end - m_p >= 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m_p));
+            const __m128i special
+                = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, slash)),
+                               _mm_cmpeq_epi8(_mm_max_epu8(bytes, control), control));
+            const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(special));
+            if (mask == 0) {
+                if (out != m_p) {
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes);
+                }
+                out += 16;
+                m_p += 16;
+                continue;
+            }
+            const auto plain = static_cast<size_t>(__builtin_ctz(mask));
+            if (out != m_p) {
+                std::memmove(out, m_p, plain);
+            }
+            m_p += plain;
+            return out + plain;
+        }
+#endif
+        while (m_end - m_p >= 8) {
+            uint64_t word;
+            std::memcpy(&word, m_p, sizeof(word));
+            if (HasSpecial(word)) {
+                break;
+            }
+            if (out != m_p) {
+                std::memmove(out, m_p, sizeof(word));
+            }
+            out += 8;
+            m_p += 8;
+        }
+        return out;
+    }
+
     // Decodes the string at the quote in place and NUL-terminates it; null when it is not a valid string.
     const char* String(SizeType* length)
     {
         char* head = ++m_p;
         char* out = head;
         for (;;) {
-            // Plain runs eight bytes at a time, moved only once an escape has shortened the string.
-            while (m_end - m_p >= 8) {
-                uint64_t word;
-                std::memcpy(&word, m_p, sizeof(word));
-                if (HasSpecial(word)) {
-                    break;
-                }
-                if (out != m_p) {
-                    std::memmove(out, m_p, sizeof(word));
-                }
-                out += 8;
-                m_p += 8;
-            }
+            out = PlainRun(out);
             const char c = *m_p;
             if (c == '"') {
                 ++m_p;
@@ -297,12 +333,34 @@ private:
     // The escape at the backslash, written at out; null when it is not valid.
     char* Escape(char* out)
     {
-        static const char Letters[] = "\"\\/bfnrt";
-        static const char Decoded[] = "\"\\/\b\f\n\r\t";
         const char e = m_p[1];
-        const char* letter = e != '\0' ? std::strchr(Letters, e) : nullptr;
-        if (letter != nullptr) {
-            *out++ = Decoded[letter - Letters];
+        char decoded = 0;
+        switch (e) {
+        case '"':
+        case '\\':
+        case '/':
+            decoded = e;
+            break;
+        case 'b':
+            decoded = '\b';
+            break;
+        case 'f':
+            decoded = '\f';
+            break;
+        case 'n':
+            decoded = '\n';
+            break;
+        case 'r':
+            decoded = '\r';
+            break;
+        case 't':
+            decoded = '\t';
+            break;
+        default:
+            break;
+        }
+        if (decoded != 0) {
+            *out++ = decoded;
             m_p += 2;
             return out;
         }

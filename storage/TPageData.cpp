@@ -75,6 +75,33 @@ TPageData::Block TPageData::Extract(QString page)
     return block;
 }
 
+TPageData::Utf8Block TPageData::ExtractUtf8(QByteArray page)
+{
+    Utf8Block block;
+    for (qint32 framing = PageConfigFraming; framing <= BodyFraming; ++framing) {
+        const Marker& marker = Markers[framing];
+        const qsizetype start = page.indexOf(QByteArrayView(marker.start.data(), marker.start.size()));
+        if (start < 0) {
+            continue;
+        }
+        block.Framing = framing;
+        const qsizetype from = start + marker.start.size();
+        const qsizetype end = page.indexOf(QByteArrayView(marker.end.data(), marker.end.size()));
+        if (end > from) {
+            const qsizetype brace = QByteArrayView(page).sliced(from, end - from).lastIndexOf('}');
+            const qsizetype length = brace < 0 ? end - from : (marker.keepBrace ? brace + 1 : brace);
+            page.truncate(from + length);
+            page.remove(0, from);
+            block.Text = std::move(page);
+        }
+        break;
+    }
+    if (block.Text.isEmpty()) {
+        block.Title = Title(QString::fromUtf8(page));
+    }
+    return block;
+}
+
 QString TPageData::Title(QStringView page)
 {
     const qsizetype open = page.indexOf(QLatin1String("<title"), 0, Qt::CaseInsensitive);

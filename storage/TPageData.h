@@ -25,6 +25,15 @@ public:
     // Cuts the data block out of a page by its markers. Never fails.
     static Block Extract(QString page);
 
+    // The same for a page held as UTF-8 bytes: the block as UTF-8.
+    struct Utf8Block
+    {
+        QByteArray Text;
+        qint32 Framing = NoFraming;
+        QString Title;
+    };
+    static Utf8Block ExtractUtf8(QByteArray page);
+
     // The text of a page's first <title> element, blanks collapsed and the common entities decoded; empty
     // when the page has none.
     static QString Title(QStringView page);
