@@ -185,7 +185,9 @@ std::optional<QByteArray> HeldUtf8(QByteArray utf8)
             return std::nullopt;
         }
         if (cp < 0x10000 && repertoire.Holds(char16_t(cp))) {
-            std::memmove(bytes + n, bytes + start, static_cast<size_t>(i - start));
+            if (n != start) {
+                std::memmove(bytes + n, bytes + start, static_cast<size_t>(i - start));
+            }
             n += i - start;
         } else {
             bytes[n++] = '?';

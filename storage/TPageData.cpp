@@ -91,13 +91,15 @@ TPageData::Utf8Block TPageData::ExtractUtf8(QByteArray page)
             const qsizetype brace = QByteArrayView(page).sliced(from, end - from).lastIndexOf('}');
             const qsizetype length = brace < 0 ? end - from : (marker.keepBrace ? brace + 1 : brace);
             page.truncate(from + length);
-            page.remove(0, from);
-            block.Text = std::move(page);
+            block.Start = from;
+            block.Page = std::move(page);
         }
         break;
     }
-    if (block.Text.isEmpty()) {
+    if (block.IsEmpty()) {
         block.Title = Title(QString::fromUtf8(page));
+        block.Page.clear();
+        block.Start = 0;
     }
     return block;
 }
@@ -125,9 +127,15 @@ QString TPageData::Title(QStringView page)
 
 bool TPageData::Parse(QByteArray block, TParsed* parsed)
 {
-    parsed->Text = std::move(block);
-    char* text = parsed->Text.data(); // detaches: the text is the parsed block's own
-    return TInsituJsonReader::Parse(text, static_cast<size_t>(parsed->Text.size()), MaxDepth, &parsed->Document);
+    return Parse(std::move(block), 0, parsed);
+}
+
+bool TPageData::Parse(QByteArray text, qsizetype from, TParsed* parsed)
+{
+    parsed->Text = std::move(text);
+    char* start = parsed->Text.data() + from; // detaches: the text is the parsed block's own
+    const auto size = static_cast<size_t>(parsed->Text.size() - from);
+    return TInsituJsonReader::Parse(start, size, MaxDepth, &parsed->Document);
 }
 
 bool TPageData::Parse(QStringView block, TParsed* parsed)

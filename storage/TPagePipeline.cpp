@@ -42,8 +42,8 @@ TPageResult TPagePipeline::Cut(QString page, QString* block)
 TPageResult TPagePipeline::RunUtf8(const QString& keyword, QByteArray page)
 {
     TPageData::Utf8Block cut = TPageData::ExtractUtf8(std::move(page));
-    if (!cut.Text.isEmpty()) {
-        return StoreUtf8(keyword, std::move(cut.Text), cut.Framing);
+    if (!cut.IsEmpty()) {
+        return StoreUtf8(keyword, std::move(cut.Page), cut.Start, cut.Framing);
     }
     if (cut.Framing == TPageData::NoFraming) {
         return Failed(cut.Framing, TPageFailure::NoBlock, std::move(cut.Title));
@@ -53,13 +53,13 @@ TPageResult TPagePipeline::RunUtf8(const QString& keyword, QByteArray page)
 
 TPageResult TPagePipeline::Store(const QString& keyword, const QString& block, qint32 framing)
 {
-    return StoreUtf8(keyword, block.toUtf8(), framing);
+    return StoreUtf8(keyword, block.toUtf8(), 0, framing);
 }
 
-TPageResult TPagePipeline::StoreUtf8(const QString& keyword, QByteArray block, qint32 framing)
+TPageResult TPagePipeline::StoreUtf8(const QString& keyword, QByteArray text, qsizetype from, qint32 framing)
 {
     TPageData::TParsed parsed;
-    if (!TPageData::Parse(std::move(block), &parsed)) {
+    if (!TPageData::Parse(std::move(text), from, &parsed)) {
         return Failed(framing, TPageFailure::NotParsed);
     }
     const rapidjson::Value* listings = TPageData::ListingArray(parsed.Document, framing);

@@ -54,7 +54,8 @@ public:
     TPageResult Store(const QString& keyword, const QString& block, qint32 framing);
 
 private:
-    TPageResult StoreUtf8(const QString& keyword, QByteArray block, qint32 framing);
+    // Stores the block of text that starts at from.
+    TPageResult StoreUtf8(const QString& keyword, QByteArray text, qsizetype from, qint32 framing);
 
     TDM& m_dm;
 };

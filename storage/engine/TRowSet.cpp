@@ -106,10 +106,11 @@ void TRowSet::SetConnection(TConnection* connection)
     if (m_connection != nullptr) {
         disconnect(m_connection, nullptr, this, nullptr);
     }
+    m_writes = {};
     Close();
     m_connection = connection;
     if (connection != nullptr) {
-        connect(connection, &TConnection::AboutToClose, this, &TRowSet::Close);
+        connect(connection, &TConnection::AboutToClose, this, &TRowSet::ConnectionClosing);
     }
 }
 
@@ -212,10 +213,16 @@ void TRowSet::ReadRow(sqlite3_stmt* statement)
     ++m_rowCount;
 }
 
+void TRowSet::ConnectionClosing()
+{
+    m_writes = {};
+    Close();
+}
+
 void TRowSet::Close()
 {
+    // The prepared write statements stay for the next open on the same connection.
     const bool hadRows = m_rowCount > 0 || m_appending;
-    m_insert.reset();
     m_values.clear();
     m_rowCount = 0;
     m_appliedRows = 0;
@@ -343,12 +350,11 @@ bool TRowSet::ApplyUpdates(QString* error)
         return false;
     }
     sqlite3* db = m_connection->Handle();
-    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
-        *error = SqliteMessage(db);
+    if (!Step(db, &m_writes.begin, "BEGIN IMMEDIATE", error)) {
         return false;
     }
     std::vector<qint64> ids;
-    if (!InsertPending(insert, &ids, error) || sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    if (!InsertPending(insert, &ids, error) || !Step(db, &m_writes.commit, "COMMIT", error)) {
         if (error->isEmpty()) {
             *error = SqliteMessage(db);
         }
@@ -361,12 +367,29 @@ bool TRowSet::ApplyUpdates(QString* error)
     return true;
 }
 
-// The INSERT for the writable fields, prepared once and kept until the row set closes.
+// Runs a statement without rows, prepared on first use and kept with the connection.
+bool TRowSet::Step(sqlite3* db, TStatementHandle* statement, const char* sql, QString* error)
+{
+    if (*statement == nullptr) {
+        sqlite3_stmt* raw = nullptr;
+        if (sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &raw, nullptr) != SQLITE_OK) {
+            *error = SqliteMessage(db);
+            return false;
+        }
+        statement->reset(raw);
+    }
+    const int rc = sqlite3_step(statement->get());
+    sqlite3_reset(statement->get());
+    if (rc != SQLITE_DONE) {
+        *error = SqliteMessage(db);
+        return false;
+    }
+    return true;
+}
+
+// The INSERT for the writable fields, prepared once and kept while the connection stays open.
 sqlite3_stmt* TRowSet::InsertStatement(QString* error)
 {
-    if (m_insert != nullptr) {
-        return m_insert.get();
-    }
     if (m_table.isEmpty()) {
         *error = QStringLiteral("Insufficient base table information for updating or refreshing.");
         return nullptr;
@@ -383,6 +406,9 @@ sqlite3_stmt* TRowSet::InsertStatement(QString* error)
         = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
               .arg(QuoteName(m_table), names.join(QLatin1String(", ")), parameters.join(QLatin1String(", ")))
               .toUtf8();
+    if (m_writes.insert != nullptr && m_writes.insertSql == sql) {
+        return m_writes.insert.get();
+    }
     sqlite3_stmt* raw = nullptr;
     sqlite3* db = m_connection->Handle();
     if (sqlite3_prepare_v3(db, sql.constData(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &raw, nullptr)
@@ -390,7 +416,8 @@ sqlite3_stmt* TRowSet::InsertStatement(QString* error)
         *error = SqliteMessage(db);
         return nullptr;
     }
-    m_insert.reset(raw);
+    m_writes.insert.reset(raw);
+    m_writes.insertSql = sql;
     return raw;
 }
 
