@@ -30,6 +30,7 @@ int RunProgram(int argc, char** argv, const std::function<void(TMainForm*)>& onI
     app.SetTitle(QStringLiteral("Mercadox V1.0"));
     auto dm = std::make_unique<TDM>();
     DM = dm.get();
+    dm->PrepareDatabase(DbPath); // the key is derived while the window is built
     auto form = std::make_unique<TMainForm>(DM);
     MainForm = form.get();
     PubFunc->SetMainWindow(MainForm);

@@ -252,6 +252,11 @@ bool TDM::OpenDatabase(const QString& path, QString* error)
     return true;
 }
 
+void TDM::PrepareDatabase(const QString& path)
+{
+    m_conn->Prefetch(TDBFunc::ConnectionString(path, TDBFunc::Password()));
+}
+
 bool TDM::OpenGoodsQuery(QString* error)
 {
     if (FDBFunc == nullptr) {

@@ -24,6 +24,10 @@ public:
     // Opens the database file, creating and upgrading it as needed. False with the provider's message
     // when the file cannot be opened (wrong password, damaged file, no database).
     bool OpenDatabase(const QString& path, QString* error);
+    // Starts opening an existing database file in the background, so that deriving its key overlaps the
+    // creation of the window; OpenDatabase of the same file takes that connection. Does nothing for a
+    // file that does not exist, and reports nothing: OpenDatabase reports what fails.
+    void PrepareDatabase(const QString& path);
     // Reopens the goods query empty, dropping every row it held.
     bool OpenGoodsQuery(QString* error);
     void CloseDatabase();

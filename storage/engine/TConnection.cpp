@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sys/stat.h>
+
 namespace {
 const char* const ProviderKey = "Provider";
 const char* const DataSourceKey = "Data Source";
@@ -126,6 +128,16 @@ TSqliteHandle CreateKeyed(const TTarget& target, QString* error)
     }
     return db;
 }
+// The device and inode of a file, so that a file replaced meanwhile is told from the one opened.
+QByteArray FileIdentity(const QString& path)
+{
+    struct stat info = {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+        return {};
+    }
+    return QByteArray::number(static_cast<qulonglong>(info.st_dev)) + ':'
+        + QByteArray::number(static_cast<qulonglong>(info.st_ino));
+}
 } // namespace
 
 TConnection::TConnection(QObject* parent)
@@ -136,6 +148,37 @@ TConnection::TConnection(QObject* parent)
 TConnection::~TConnection()
 {
     Close();
+    TakePrefetched(QString(), QByteArray());
+}
+
+void TConnection::Prefetch(const QString& connectionString)
+{
+    TakePrefetched(QString(), QByteArray());
+    TTarget target;
+    QString ignored;
+    if (!ParseTarget(connectionString, &target, &ignored) || !QFileInfo(target.path).isFile()) {
+        return;
+    }
+    m_prefetch.path = target.path;
+    m_prefetch.key = target.key;
+    m_prefetch.identity = FileIdentity(target.path);
+    m_prefetch.db = std::async(std::launch::async, [target] {
+        QString error;
+        return OpenKeyed(target, &error);
+    });
+}
+
+// The prefetched connection when it is to this file and password and succeeded; any other is closed.
+TSqliteHandle TConnection::TakePrefetched(const QString& path, const QByteArray& key)
+{
+    if (!m_prefetch.db.valid()) {
+        return nullptr;
+    }
+    TSqliteHandle db = m_prefetch.db.get();
+    const bool same = path == m_prefetch.path && key == m_prefetch.key && !m_prefetch.identity.isEmpty()
+        && FileIdentity(path) == m_prefetch.identity;
+    m_prefetch = {};
+    return same ? std::move(db) : nullptr;
 }
 
 bool TConnection::CreateDatabase(const QString& connectionString, QString* error)
@@ -157,6 +200,7 @@ bool TConnection::Create(const QString& connectionString, QString* error)
     }
     m_createdPath = target.path;
     m_createdKey = target.key;
+    m_createdIdentity = FileIdentity(target.path);
     return true;
 }
 
@@ -168,7 +212,7 @@ bool TConnection::Open(const QString& connectionString, QString* error)
         return false;
     }
     if (IsOpen() && !m_createdPath.isEmpty() && target.path == m_createdPath && target.key == m_createdKey
-        && QFileInfo(target.path).isFile()) {
+        && FileIdentity(target.path) == m_createdIdentity) {
         // Just created with this password: deriving the key again would only cost time.
         m_createdPath.clear();
         m_createdKey.clear();
@@ -179,7 +223,10 @@ bool TConnection::Open(const QString& connectionString, QString* error)
         *error = QStringLiteral("Could not find file '%1'.").arg(target.path);
         return false;
     }
-    TSqliteHandle db = OpenKeyed(target, error);
+    TSqliteHandle db = TakePrefetched(target.path, target.key);
+    if (db == nullptr) {
+        db = OpenKeyed(target, error);
+    }
     if (db == nullptr || !Configure(db.get(), error)) {
         return false;
     }
@@ -191,6 +238,7 @@ void TConnection::Close()
 {
     m_createdPath.clear();
     m_createdKey.clear();
+    m_createdIdentity.clear();
     if (m_db != nullptr) {
         emit AboutToClose();
         m_db.reset();

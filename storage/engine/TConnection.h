@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <future>
+
 // A connection to a password-protected database file, opened from a connection string with the keys
 // "Provider", "Data Source" and "Jet OLEDB:Database Password". Statements are in the Jet dialect
 // (see TJetDialect); failures are returned with the provider's message.
@@ -25,6 +27,11 @@ public:
     // The same, keeping this connection open on the new file (any other connection is closed first). The next
     // Open of the same file with the same password takes it as it is: the key is derived once.
     bool Create(const QString& connectionString, QString* error);
+
+    // Starts opening an existing file of the connection string on a worker thread, so that the key is derived
+    // while the caller does other work; the next Open of the same file takes that connection. Nothing is
+    // reported here: when it fails, Open opens the file itself and reports what fails.
+    void Prefetch(const QString& connectionString);
 
     // Closes any open connection and opens the file of the connection string. A wrong password,
     // a damaged file or a file that is no database fail here, not at the first statement.
@@ -51,4 +58,14 @@ private:
     TSqliteHandle m_db;
     QString m_createdPath; // set from Create to the next Open or Close
     QByteArray m_createdKey;
+    QByteArray m_createdIdentity;
+    struct TPrefetch
+    {
+        QString path;
+        QByteArray key;
+        QByteArray identity; // device and inode of the file when the open started
+        std::future<TSqliteHandle> db;
+    };
+    TPrefetch m_prefetch;
+    TSqliteHandle TakePrefetched(const QString& path, const QByteArray& key);
 };
