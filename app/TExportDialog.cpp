@@ -9,6 +9,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -35,12 +36,29 @@ QRadioButton* NewRadio(QWidget* parent, const char* name, const QString& text)
 } // namespace
 
 TExportDialog::TExportDialog(const QStringList& keywords, int gridRows, QWidget* parent)
-    : QDialog(parent)
+    : TBaseForm(parent, Qt::Dialog)
 {
     setObjectName("ExportDialog");
     setWindowTitle(QStringLiteral("导出"));
     CreateControls(keywords, gridRows);
     UpdateControls();
+    adjustSize();
+}
+
+void TExportDialog::keyPressEvent(QKeyEvent* event)
+{
+    const bool plain = event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier;
+    if (plain && event->key() == Qt::Key_Escape) {
+        Done(ModalCancel);
+        return;
+    }
+    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        if (btnOk->isEnabled()) {
+            Done(ModalOk);
+        }
+        return;
+    }
+    TBaseForm::keyPressEvent(event);
 }
 
 void TExportDialog::CreateControls(const QStringList& keywords, int gridRows)
@@ -98,8 +116,8 @@ void TExportDialog::CreateControls(const QStringList& keywords, int gridRows)
     connect(edPath, &QLineEdit::textChanged, this, &TExportDialog::UpdateControls);
     connect(rbCsv, &QRadioButton::toggled, this, &TExportDialog::FormatChanged);
     connect(btnBrowse, &QPushButton::clicked, this, &TExportDialog::Browse);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(buttons, &QDialogButtonBox::accepted, this, [this]() { Done(ModalOk); });
+    connect(buttons, &QDialogButtonBox::rejected, this, [this]() { Done(ModalCancel); });
 }
 
 // The keyword filter belongs to the table's rows, and needs a keyword to choose.
@@ -168,7 +186,8 @@ bool TExportDialog::Run()
     if (TestHook()) {
         return TestHook()(*this) && !Path().isEmpty();
     }
-    return exec() == QDialog::Accepted && !Path().isEmpty();
+    PlaceOverParent();
+    return ShowModal() == ModalOk && !Path().isEmpty();
 }
 
 void TExportDialog::SetTestHook(Hook hook)

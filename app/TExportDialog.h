@@ -1,8 +1,8 @@
 #pragma once
 
 #include "export/TExportRequest.h"
+#include "ui/uBase.h"
 
-#include <QDialog>
 #include <QStringList>
 
 #include <functional>
@@ -14,8 +14,8 @@ class QPushButton;
 class QRadioButton;
 
 // Asks what to export (the grid's rows, or every row of the table, optionally those of one keyword),
-// in which format and to which file.
-class TExportDialog : public QDialog
+// in which format and to which file. Enter exports when a file is named, Esc cancels.
+class TExportDialog : public TBaseForm
 {
     Q_OBJECT
 
@@ -47,6 +47,9 @@ public:
 
     // The path with the suffix of the format in place of a suffix of the other format.
     static QString WithSuffix(const QString& path, TExportRequest::Format format);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void CreateControls(const QStringList& keywords, int gridRows);

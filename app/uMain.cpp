@@ -6,7 +6,9 @@
 #include "ui/uDelayFunc.h"
 
 #include <QCloseEvent>
+#include <QLabel>
 #include <QPointer>
+#include <QPushButton>
 
 TMainForm* MainForm = nullptr;
 
@@ -20,6 +22,9 @@ TMainForm::TMainForm(TDM* dm, TRunParams params, QWidget* parent)
     move(262, 140);
     resize(870, 500);
     CreateControls();
+    RzBitBtn2->setEnabled(false); // no run to stop yet
+    m_statusHint = RzStatusPane1->text();
+    SetUpSearchBox();
     FormCreate();
 }
 
@@ -73,6 +78,9 @@ void TMainForm::closeEvent(QCloseEvent* event)
 void TMainForm::FormClose()
 {
     m_closed = true;
+    if (m_waitLoop != nullptr) {
+        m_waitLoop->quit(); // a run waiting for a page or in its pause ends at once
+    }
     StopExport();
     SaveSettings();
     m_dm->CloseDatabase();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "net/THttpResult.h"
 #include "storage/TPagePipeline.h"
 #include "ui/uBase.h"
 
@@ -10,9 +11,9 @@
 #include <vector>
 
 class QComboBox;
+class QEventLoop;
 class QLabel;
 class QPlainTextEdit;
-class QProgressDialog;
 class QPushButton;
 class QTableView;
 class QTimer;
@@ -26,6 +27,7 @@ struct TExportRequest;
 class TFindDialog;
 class TLinkDelegate;
 class TProfileFile;
+class TProgressForm;
 class TNumberEdit;
 
 // Parameters of the collection run; tests point them at a local server and shorten the waits.
@@ -33,7 +35,9 @@ struct TRunParams
 {
     QString Host = QStringLiteral("s.taobao.com");
     int PauseMs = 1000; // the pause after every stored page
-    int TimeoutMs = 90000; // the longest silence of the server during a download
+    int ConnectTimeoutMs = 10000; // the longest wait for the server to take the connection
+    int TimeoutMs = 30000; // the longest silence of the server during a download
+    int PageDeadlineMs = 60000; // the longest download of one page: no server holds a run longer
 };
 
 // The main window: keyword, page count, collect and stop buttons, the log, the goods grid, the status bar.
@@ -80,7 +84,11 @@ public:
     bool IsRunning() const { return m_running; }
     bool IsExporting() const { return m_exportThread != nullptr; }
 
+    // The search URL of a page. The keyword's control characters, blanks, DEL and "#%&+<> go out
+    // percent-encoded; every other character as its code page 936 bytes.
     static QString SearchUrl(const QString& host, const QString& keyword, int offset);
+    // The longest keyword the search box takes: what the keyword column of the goods table holds.
+    static constexpr int MaxKeywordLength = 100;
     void LoadSettings();
     void SaveSettings();
 
@@ -104,6 +112,21 @@ private:
     bool CollectPages(const QString& keyword, int pageCount);
     // Dispatches every pending event; false once the window has closed.
     bool ProcessMessages();
+    // Downloads a page on a thread of its own while the window stays live. False when the window closed
+    // meanwhile: the download is then given up and nothing of it is kept.
+    bool DownloadPage(const QString& url, QString* text, THttpResult* outcome);
+    // Waits ms while the window stays live; false once the window has closed.
+    bool Pause(int ms);
+    // Runs a local event loop until it is quit, or until the window closes.
+    void WaitIn(QEventLoop& loop);
+    void SetRunning(bool running);
+    // False, after a box naming the character, when the keyword holds one that code page 936 lacks.
+    bool KeywordIsSearchable(const QString& keyword);
+    // The keyword box's length limit, and Enter in it starts a run.
+    void SetUpSearchBox();
+    // Logs "原因：" and the cause, and keeps it in the status pane until the next run; an empty cause logs
+    // nothing and gives the pane its hint back.
+    void ShowReason(const QString& cause);
     void FormCreate();
     void FormClose();
     void CreateControls();
@@ -111,6 +134,7 @@ private:
     void CreateLogColumn();
     void CreateStatusBar();
     void CreateGrid();
+    void MakeRowCurrent(int sourceRow);
     void KeepColumnLayout();
     void ApplyColumnLayout();
     void SetDisplayWidths();
@@ -149,9 +173,11 @@ private:
     int m_gridColumns = 0;
     bool m_running = false;
     bool m_closed = false;
+    QString m_statusHint; // what the status pane says while no failure is shown
+    QEventLoop* m_waitLoop = nullptr; // the local loop a run waits in, quit when the window closes
     TPageResult m_pageResult; // the last page's outcome, from ExtractPageJson and StorePageJson
     TExportThread* m_exportThread = nullptr;
-    QProgressDialog* m_exportProgress = nullptr;
+    TProgressForm* m_exportProgress = nullptr;
 };
 
 extern TMainForm* MainForm;

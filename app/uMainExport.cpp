@@ -10,10 +10,10 @@
 #include "storage/uDBFunc.h"
 #include "storage/uDataModule.h"
 #include "ui/TMessageBox.h"
+#include "ui/TProgressForm.h"
 
 #include <QDir>
 #include <QHeaderView>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QTableView>
 
@@ -85,17 +85,12 @@ void TMainForm::StartExport(TExportRequest request)
 {
     const QString path = QDir::toNativeSeparators(request.Path);
     m_exportThread = new TExportThread(std::move(request), this);
-    m_exportProgress = new QProgressDialog(QStringLiteral("正在导出到 %1").arg(path), QStringLiteral("取消"), 0,
-                                           ProgressSteps, this);
+    // Not modal: the window stays usable while the worker writes the file.
+    m_exportProgress
+        = new TProgressForm(QStringLiteral("导出"), QStringLiteral("正在导出到 %1").arg(path), ProgressSteps, this);
     m_exportProgress->setObjectName("ExportProgress");
-    m_exportProgress->setWindowTitle(QStringLiteral("导出"));
-    // Not modal: a modal progress dialog dispatches events inside every update.
-    m_exportProgress->setWindowModality(Qt::NonModal);
-    m_exportProgress->setAutoClose(false);
-    m_exportProgress->setAutoReset(false);
-    m_exportProgress->setMinimumDuration(300);
-    m_exportProgress->setValue(0);
-    connect(m_exportProgress, &QProgressDialog::canceled, m_exportThread, &TExportThread::Cancel);
+    m_exportProgress->ShowAfter(300);
+    connect(m_exportProgress, &TProgressForm::Canceled, m_exportThread, &TExportThread::Cancel);
     connect(m_exportThread, &TExportThread::Progress, this, &TMainForm::ExportProgress);
     connect(m_exportThread, &QThread::finished, this, &TMainForm::ExportFinished);
     btnExport->setEnabled(false);
@@ -104,14 +99,14 @@ void TMainForm::StartExport(TExportRequest request)
 
 void TMainForm::ExportProgress(qint64 done, qint64 total)
 {
-    if (m_exportProgress == nullptr || m_exportProgress->wasCanceled()) {
+    if (m_exportProgress == nullptr || m_exportProgress->WasCanceled()) {
         return;
     }
-    m_exportProgress->setValue(total > 0 ? static_cast<int>(done * ProgressSteps / total) : 0);
-    m_exportProgress->setLabelText(QStringLiteral("正在导出到 %1\n%2 / %3 行")
-                                       .arg(QDir::toNativeSeparators(m_exportThread->Path()))
-                                       .arg(done)
-                                       .arg(total));
+    m_exportProgress->SetValue(total > 0 ? static_cast<int>(done * ProgressSteps / total) : 0);
+    m_exportProgress->SetText(QStringLiteral("正在导出到 %1\n%2 / %3 行")
+                                  .arg(QDir::toNativeSeparators(m_exportThread->Path()))
+                                  .arg(done)
+                                  .arg(total));
 }
 
 void TMainForm::ExportFinished()
@@ -121,9 +116,9 @@ void TMainForm::ExportFinished()
         return;
     }
     m_exportThread = nullptr;
-    // Closing the progress dialog announces a cancel; the outcome is already settled.
+    // The outcome is already settled: closing the progress window cancels nothing.
     disconnect(m_exportProgress, nullptr, thread, nullptr);
-    m_exportProgress->close();
+    m_exportProgress->Finish();
     m_exportProgress->deleteLater();
     m_exportProgress = nullptr;
     btnExport->setEnabled(true);

@@ -3,7 +3,9 @@
 #include "storage/engine/TRowSet.h"
 #include "storage/engine/TRowSetModel.h"
 #include "storage/uDataModule.h"
+#include "ui/TApplication.h"
 #include "ui/TFindDialog.h"
+#include "ui/TGridView.h"
 #include "ui/TIndicatorHeader.h"
 #include "ui/TLinkDelegate.h"
 #include "ui/uWebForm.h"
@@ -23,7 +25,7 @@ const QStringList LinkFields = {QStringLiteral("pic_url"), QStringLiteral("detai
 
 void TMainForm::CreateGrid()
 {
-    grid = new QTableView(this);
+    grid = new TGridView(this);
     grid->setObjectName("grid");
     grid->setVerticalHeader(new TIndicatorHeader(grid));
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -52,6 +54,9 @@ void TMainForm::CreateGrid()
         static_cast<TIndicatorHeader*>(grid->verticalHeader())->SetCurrentRow(current.row());
     });
     connect(grid, &QTableView::clicked, this, &TMainForm::gridCellClick);
+    // Connected after the proxy's own handler, so the new rows are already mapped when this runs.
+    connect(m_dm->dsGoodsList(), &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int, int last) { MakeRowCurrent(last); });
     QAbstractItemModel* model = m_sortModel;
     connect(model, &QAbstractItemModel::modelAboutToBeReset, this, &TMainForm::KeepColumnLayout);
     connect(model, &QAbstractItemModel::modelReset, this, &TMainForm::ApplyColumnLayout);
@@ -60,6 +65,20 @@ void TMainForm::CreateGrid()
     connect(find, &QShortcut::activated, this, &TMainForm::ShowFindDialog);
     CreateGridActions();
     ApplyColumnLayout();
+}
+
+// The last appended row becomes the current one and is scrolled into view, so rows are seen as they arrive.
+// The current column stays; without one, the leftmost column the user sees.
+void TMainForm::MakeRowCurrent(int sourceRow)
+{
+    const QModelIndex current = grid->currentIndex();
+    const int column = current.isValid() ? current.column() : grid->horizontalHeader()->logicalIndex(0);
+    const QModelIndex index = m_sortModel->mapFromSource(m_dm->dsGoodsList()->index(sourceRow, qMax(0, column)));
+    if (!index.isValid()) {
+        return;
+    }
+    grid->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    grid->scrollTo(index);
 }
 
 QString TMainForm::ColumnField(int column) const
@@ -109,10 +128,7 @@ void TMainForm::ShowFindDialog()
     if (m_findDialog == nullptr) {
         m_findDialog = new TFindDialog(grid, this);
     }
-    m_findDialog->show();
-    m_findDialog->raise();
-    m_findDialog->FindText->setFocus();
-    m_findDialog->FindText->selectAll();
+    m_findDialog->Open();
 }
 
 void TMainForm::gridCellClick(const QModelIndex& index)
@@ -123,6 +139,9 @@ void TMainForm::gridCellClick(const QModelIndex& index)
     const QString text = index.data(Qt::DisplayRole).toString();
     if (text.startsWith(QLatin1String("//"))) {
         TWebForm viewer;
-        viewer.ShowPage(QStringLiteral("http:") + text);
+        QString error;
+        if (!viewer.ShowPage(QStringLiteral("http:") + text, &error)) {
+            TApplication::HandleError(error);
+        }
     }
 }

@@ -24,7 +24,8 @@ QMenu* TMainForm::CreateCellMenu(const QModelIndex& index)
     auto* menu = new QMenu(grid);
     menu->setObjectName("CellMenu");
     if (!grid->selectionModel()->isSelected(index)) {
-        grid->setCurrentIndex(index); // the menu acts on the cell it was opened on
+        // The menu acts on the cell it was opened on, alone.
+        grid->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
     }
     QAction* copy = menu->addAction(QStringLiteral("复制"), this, [this]() { TGridCopy::CopySelection(grid); });
     copy->setObjectName("actCopy");

@@ -1,22 +1,29 @@
 // The collection run behind the collect and stop buttons, and its log.
+#include "app/TEnterFilter.h"
+#include "app/TRunReason.h"
+#include "app/TSearchKeyword.h"
 #include "app/uMain.h"
-#include "net/HttpGetString.h"
+#include "net/TPageDownload.h"
 #include "storage/TPagePipeline.h"
 #include "storage/uDataModule.h"
 #include "ui/TApplication.h"
+#include "ui/TMessageBox.h"
 #include "ui/TNumberEdit.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QThread>
 #include <QTime>
+#include <QTimer>
 
 QString TMainForm::SearchUrl(const QString& host, const QString& keyword, int offset)
 {
-    QString url = QStringLiteral("http://") + host + QStringLiteral("/search?q=") + keyword;
+    QString url = QStringLiteral("http://") + host + QStringLiteral("/search?q=") + TSearchKeyword::Escape(keyword);
     if (offset > 0) {
         url += QStringLiteral("&s=%1").arg(offset);
     }
@@ -35,23 +42,106 @@ bool TMainForm::ProcessMessages()
     return !m_closed;
 }
 
+void TMainForm::WaitIn(QEventLoop& loop)
+{
+    if (m_closed) {
+        return;
+    }
+    m_waitLoop = &loop;
+    loop.exec();
+    m_waitLoop = nullptr;
+}
+
+bool TMainForm::DownloadPage(const QString& url, QString* text, THttpResult* outcome)
+{
+    THttpOptions options;
+    options.ConnectMs = m_params.ConnectTimeoutMs;
+    options.SilenceMs = m_params.TimeoutMs;
+    options.DeadlineMs = m_params.PageDeadlineMs;
+    TPageDownload download;
+    QEventLoop loop;
+    bool finished = false;
+    connect(&download, &TPageDownload::Finished, &loop, [&](const QString& page, const THttpResult& result) {
+        *text = page;
+        *outcome = result;
+        finished = true;
+        loop.quit();
+    });
+    download.Start(url, options);
+    WaitIn(loop);
+    return finished; // an unfinished download is given up as it goes out of scope
+}
+
+bool TMainForm::Pause(int ms)
+{
+    if (ms > 0) {
+        QEventLoop loop;
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        WaitIn(loop);
+    }
+    return ProcessMessages();
+}
+
+bool TMainForm::KeywordIsSearchable(const QString& keyword)
+{
+    const QString missing = TSearchKeyword::MissingCharacter(keyword);
+    if (missing.isEmpty()) {
+        return true;
+    }
+    TMessageBox::Show(
+        TMessageBox::Warning, QStringLiteral("警告"),
+        QStringLiteral("关键字中的字符“%1”无法搜索：网站使用的 GBK 编码中没有这个字符。请删去或换掉它。").arg(missing));
+    return false;
+}
+
+void TMainForm::SetUpSearchBox()
+{
+    cbSearch->lineEdit()->setMaxLength(MaxKeywordLength);
+    cbSearch->lineEdit()->installEventFilter(new TEnterFilter(cbSearch->lineEdit(), [this]() {
+        if (RzBitBtn1->isEnabled()) {
+            RzBitBtn1Click();
+        }
+    }));
+}
+
+void TMainForm::ShowReason(const QString& cause)
+{
+    if (cause.isEmpty()) {
+        RzStatusPane1->setText(m_statusHint);
+        RzStatusPane1->setToolTip(QString());
+        return;
+    }
+    const QString line = QStringLiteral("原因：") + cause;
+    AddLog(line);
+    RzStatusPane1->setText(line);
+    RzStatusPane1->setToolTip(line);
+}
+
+void TMainForm::SetRunning(bool running)
+{
+    m_running = running;
+    RzBitBtn1->setEnabled(!running);
+    RzBitBtn2->setEnabled(running);
+    btnExport->setEnabled(!running);
+}
+
 void TMainForm::RzBitBtn1Click()
 {
     if (m_running) {
         return; // a press during a run is ignored
     }
+    if (!KeywordIsSearchable(cbSearch->currentText())) {
+        return;
+    }
     // However the run ends, the window is ready for the next one.
-    m_running = true;
-    btnExport->setEnabled(false);
-    const auto ended = qScopeGuard([this]() {
-        m_running = false;
-        btnExport->setEnabled(true);
-    });
+    SetRunning(true);
+    const auto ended = qScopeGuard([this]() { SetRunning(false); });
     QString error;
     if (!m_dm->OpenGoodsQuery(&error)) {
         TApplication::HandleError(error);
         return;
     }
+    ShowReason(QString());
     StopFlag = false;
     const int pageCount = edPageNum->ReadValue();
     AddLog(QStringLiteral("=======开始采集======="));
@@ -69,7 +159,9 @@ bool TMainForm::CollectPages(const QString& keyword, int pageCount)
     for (int page = 1; page <= pageCount; ++page) {
         SetRunProgress(QStringLiteral("第 %1/%2 页，已保存 %3 条").arg(page).arg(pageCount).arg(stored));
         AddLog(QStringLiteral("正在采集第%1页").arg(page));
-        QString text = HttpGetString(SearchUrl(m_params.Host, keyword, offset), m_params.TimeoutMs);
+        QString text;
+        THttpResult download;
+        DownloadPage(SearchUrl(m_params.Host, keyword, offset), &text, &download);
         AddLog(QStringLiteral("完成网络提取"));
         if (!ProcessMessages()) {
             break;
@@ -80,6 +172,7 @@ bool TMainForm::CollectPages(const QString& keyword, int pageCount)
         }
         if (text.isEmpty()) {
             AddLog(QStringLiteral("错误： ") + keyword);
+            ShowReason(TRunReason::Of(download, m_pageResult, m_params));
             break;
         }
         QString error;
@@ -93,14 +186,14 @@ bool TMainForm::CollectPages(const QString& keyword, int pageCount)
         }
         if (count <= 0) {
             AddLog(QStringLiteral("没有数据保存"));
+            ShowReason(TRunReason::Of(download, m_pageResult, m_params));
             break;
         }
         stored += count;
         SetRunProgress(QStringLiteral("第 %1/%2 页，已保存 %3 条").arg(page).arg(pageCount).arg(stored));
         AddLog(QStringLiteral("完成数据保存"));
         AddLog(QString());
-        QThread::msleep(static_cast<unsigned long>(m_params.PauseMs));
-        if (!ProcessMessages() || StopFlag) {
+        if (!Pause(m_params.PauseMs) || StopFlag) {
             break;
         }
         offset += count;

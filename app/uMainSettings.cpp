@@ -1,5 +1,6 @@
 // The settings file: window bounds, page count, keyword history and the grid's column layout.
 #include "app/uMain.h"
+#include "platform/CodePage.h"
 #include "platform/TProfileFile.h"
 #include "storage/uConst.h"
 #include "ui/TApplication.h"
@@ -31,11 +32,18 @@ QStringList DecodeHistory(const QString& value)
     return items;
 }
 
+// The newest entries that one read of the settings file gives back whole; older ones are dropped, never cut.
 QString EncodeHistory(const QStringList& items)
 {
     QString value;
+    qsizetype bytes = 0;
     for (const QString& item : items) {
-        value += item + HistorySeparator;
+        const QString entry = item + HistorySeparator;
+        bytes += CodePage::FromUnicode(entry).size();
+        if (bytes > TProfileFile::MaxValueBytes) {
+            break;
+        }
+        value += entry;
     }
     return value;
 }

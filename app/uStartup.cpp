@@ -26,6 +26,8 @@ int RunProgram(int argc, char** argv, const std::function<void(TMainForm*)>& onI
 {
     TApplication::PrepareProcess();
     TApplication app(argc, argv);
+    // Names the installed desktop entry, whose icon and name the desktop shows for the program's windows.
+    QGuiApplication::setDesktopFileName(QStringLiteral(MERCATIX_APP_ID));
     InitModules();
     app.SetTitle(QStringLiteral("Mercadox V1.0"));
     auto dm = std::make_unique<TDM>();

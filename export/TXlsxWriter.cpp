@@ -12,26 +12,26 @@
 #include <xlsxwriter.h>
 
 namespace {
-// The longest text a cell holds, in UTF-8 bytes.
-const qsizetype CellTextBytes = 32767;
+// The longest text a cell holds, in characters (UTF-16 code units, as the spreadsheet counts them).
+const qsizetype CellTextChars = 32767;
 
 QString Reason(lxw_error code)
 {
     return QString::fromUtf8(lxw_strerror(code));
 }
 
-// Cuts a text to the cell limit without splitting a character.
-QByteArray FitCell(QByteArray bytes)
+// Cuts a text to the cell limit without splitting a surrogate pair.
+QString FitCell(QString text)
 {
-    if (bytes.size() <= CellTextBytes) {
-        return bytes;
+    if (text.size() <= CellTextChars) {
+        return text;
     }
-    qsizetype end = CellTextBytes;
-    while (end > 0 && (static_cast<unsigned char>(bytes.at(end)) & 0xC0) == 0x80) {
+    qsizetype end = CellTextChars;
+    if (text.at(end - 1).isHighSurrogate()) {
         --end;
     }
-    bytes.truncate(end);
-    return bytes;
+    text.truncate(end);
+    return text;
 }
 
 // U+FFFE and U+FFFF are no XML characters at all; one of them would make the whole sheet unreadable.
@@ -141,7 +141,7 @@ bool TXlsxWriter::WriteCell(int column, const QVariant& cell, QString* error)
         if (text.isEmpty()) {
             return true;
         }
-        const QByteArray bytes = FitCell(XmlSafe(text).toUtf8());
+        const QByteArray bytes = FitCell(XmlSafe(text)).toUtf8();
         rc = worksheet_write_string(m_sheet, row, col, bytes.constData(), nullptr);
     }
     if (rc != LXW_NO_ERROR) {

@@ -91,9 +91,13 @@ THttpResult THttpResponseReader::Read()
     case Start::Failed:
         break;
     }
-    if (!ok)
-        return THttpResult::Failure(m_error);
-    return {true, m_body, {}};
+    THttpResult result = ok ? THttpResult() : THttpResult::Failure(m_failure, m_error);
+    result.ok = ok;
+    if (ok)
+        result.body = std::move(m_body);
+    result.status = m_status;
+    result.location = m_location;
+    return result;
 }
 
 THttpResponseReader::Start THttpResponseReader::ReadStatusLine()
@@ -104,7 +108,7 @@ THttpResponseReader::Start THttpResponseReader::ReadStatusLine()
         do {
             status = m_stream.ReadLine(&line, HttpLimits::MaxLine);
             if (m_stream.Consumed() > HttpLimits::MaxHead) {
-                Fail(QStringLiteral("the response head is too long"));
+                Fail(THttpFailure::TooLarge, QStringLiteral("the response head is too long"));
                 return Start::Failed;
             }
         } while (status == TResponseStream::Status::Ok && line.isEmpty());
@@ -150,14 +154,14 @@ bool THttpResponseReader::ReadHeaders(bool take)
         if (!CheckStream(m_stream.ReadLine(&line, HttpLimits::MaxLine), "header section"))
             return false;
         if (m_stream.Consumed() > HttpLimits::MaxHead)
-            return Fail(QStringLiteral("the response head is too long"));
+            return Fail(THttpFailure::TooLarge, QStringLiteral("the response head is too long"));
         if (line.isEmpty())
             break;
         if (IsBlank(line[0])) {
             if (!header.isEmpty())
                 header += ' ' + line.trimmed();
             if (header.size() > HttpLimits::MaxLine)
-                return Fail(QStringLiteral("a folded header is too long"));
+                return Fail(THttpFailure::TooLarge, QStringLiteral("a folded header is too long"));
             continue;
         }
         if (take)
@@ -178,6 +182,8 @@ void THttpResponseReader::TakeHeader(const QByteArray& header)
     const QByteArrayView value = QByteArrayView(header).sliced(colon + 1).trimmed();
     if (name.compare("Transfer-Encoding", Qt::CaseInsensitive) == 0) {
         m_chunked = m_chunked || NamesChunked(value);
+    } else if (name.compare("Location", Qt::CaseInsensitive) == 0) {
+        m_location = value.toByteArray();
     } else if (name.compare("Content-Length", Qt::CaseInsensitive) == 0) {
         bool tooLarge = false;
         const std::optional<qint64> length = ParseDecimal(value, &tooLarge);
@@ -207,7 +213,7 @@ bool THttpResponseReader::ReadChunked()
         if (!size || *size == 0)
             return true;
         if (m_body.size() + *size > HttpLimits::MaxBody)
-            return Fail(QStringLiteral("the body is too large"));
+            return Fail(THttpFailure::TooLarge, QStringLiteral("the body is too large"));
         if (!CheckStream(m_stream.ReadExact(*size, &m_body), "chunked body"))
             return false;
     }
@@ -223,7 +229,7 @@ bool THttpResponseReader::ReadChunkSize(std::optional<qint64>* size)
         if (!CheckStream(m_stream.ReadLine(&line, HttpLimits::MaxLine), "chunked body"))
             return false;
         if (m_stream.Consumed() - start > HttpLimits::MaxLine)
-            return Fail(QStringLiteral("a chunk-size line is too long"));
+            return Fail(THttpFailure::TooLarge, QStringLiteral("a chunk-size line is too long"));
     } while (line.isEmpty());
     qsizetype end = 0;
     while (end < line.size() && line[end] != ';' && !IsBlank(line[end]))
@@ -237,7 +243,7 @@ bool THttpResponseReader::ReadChunkSize(std::optional<qint64>* size)
             return true;
         value = value * 16 + digit;
         if (value > HttpLimits::MaxBody)
-            return Fail(QStringLiteral("a chunk size is too large"));
+            return Fail(THttpFailure::TooLarge, QStringLiteral("a chunk size is too large"));
     }
     *size = value;
     return true;
@@ -246,7 +252,7 @@ bool THttpResponseReader::ReadChunkSize(std::optional<qint64>* size)
 bool THttpResponseReader::ReadByLength()
 {
     if (m_lengthTooLarge || *m_length > HttpLimits::MaxBody)
-        return Fail(QStringLiteral("the Content-Length is too large"));
+        return Fail(THttpFailure::TooLarge, QStringLiteral("the Content-Length is too large"));
     if (*m_length < 1)
         return true;
     return CheckStream(m_stream.ReadExact(*m_length, &m_body), "body");
@@ -264,17 +270,19 @@ bool THttpResponseReader::CheckStream(TResponseStream::Status status, const char
     case TResponseStream::Status::Ok:
         return true;
     case TResponseStream::Status::Closed:
-        return Fail(QStringLiteral("the connection ended before the %1 was complete").arg(part));
+        return Fail(THttpFailure::CutOff, QStringLiteral("the connection ended before the %1 was complete").arg(part));
     case TResponseStream::Status::TooLong:
-        return Fail(QStringLiteral("the %1 is too long").arg(part));
+        return Fail(THttpFailure::TooLarge, QStringLiteral("the %1 is too long").arg(part));
     case TResponseStream::Status::Failed:
         break;
     }
-    return Fail(QStringLiteral("no data arrived within the wait, or the connection broke, in the %1").arg(part));
+    return Fail(THttpFailure::Silence,
+                QStringLiteral("no data arrived within the wait, or the connection broke, in the %1").arg(part));
 }
 
-bool THttpResponseReader::Fail(const QString& error)
+bool THttpResponseReader::Fail(THttpFailure failure, const QString& error)
 {
+    m_failure = failure;
     m_error = error;
     return false;
 }

@@ -28,7 +28,7 @@ private:
     bool ReadByLength();
     bool ReadToEnd();
     bool CheckStream(TResponseStream::Status status, const char* what);
-    bool Fail(const QString& error);
+    bool Fail(THttpFailure failure, const QString& error);
 
     TResponseStream m_stream;
     int m_status = 0;
@@ -36,5 +36,7 @@ private:
     std::optional<qint64> m_length;
     bool m_lengthTooLarge = false;
     QByteArray m_body;
+    QByteArray m_location;
+    THttpFailure m_failure = THttpFailure::None;
     QString m_error;
 };

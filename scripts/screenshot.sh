@@ -1,10 +1,19 @@
 #!/usr/bin/env bash
-# Makes docs/screenshot.png: a three-page run against the fake marketplace in a virtual display.
+# Makes docs/screenshot.png (or the PNG named as the first argument): a run of the real program window against
+# the fake marketplace of the tests, which serves the saved 2018 search page, in a virtual display.
+# The picture shows the whole main window as it is built, so controls added later appear on a rerun.
+# BUILD_DIR chooses the build folder (default: build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+output=$(realpath -m "${1:-docs/screenshot.png}")
+build=${BUILD_DIR:-build}
 scripts/setup.sh
-cmake -S . -B build -G Ninja
-cmake --build build --target ScreenshotTool
+cmake -S . -B "$build" -G Ninja -DMERCATIX_BUILD_TESTS=ON >/dev/null
+cmake --build "$build" --target ScreenshotTool
 home=$(mktemp -d)
-HOME="$home" QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x800x24" build/tests/app/ScreenshotTool docs/screenshot.png
-rm -rf "$home"
+trap 'rm -rf "$home"' EXIT
+mkdir -p "$(dirname "$output")"
+# A private HOME: the run starts with no settings and an empty database, and leaves the user's files alone.
+HOME="$home" XDG_CONFIG_HOME="$home/.config" QT_QPA_PLATFORM=xcb \
+    xvfb-run -a -s "-screen 0 1280x800x24" "$build/tests/app/ScreenshotTool" "$output"
+echo "wrote $output"

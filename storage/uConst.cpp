@@ -30,12 +30,17 @@ QString GetPersonalFolder()
     return GetShellFolder(QStringLiteral("Personal"));
 }
 
-void InitPaths(const QString& documentsFolder)
+void SetPaths(const QString& documentsFolder)
 {
     DataDir = WithTrailingSeparator(documentsFolder) + QStringLiteral("softcfg/");
-    QDir().mkpath(DataDir);
     DbPath = DataDir + QStringLiteral("gleanbox.db");
     IniPath = DataDir + QStringLiteral("gleanbox.ini");
+}
+
+void InitPaths(const QString& documentsFolder)
+{
+    SetPaths(documentsFolder);
+    QDir().mkpath(DataDir);
 }
 
 void InitPaths()

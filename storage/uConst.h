@@ -11,6 +11,8 @@ extern QString IniPath;
 QString GetShellFolder(const QString& name);
 QString GetPersonalFolder();
 
+// Sets the three paths from a documents folder ("/softcfg/" when it is empty), creating nothing.
+void SetPaths(const QString& documentsFolder);
 // Sets the three paths from a documents folder; creates the data folder with any missing parents.
 void InitPaths(const QString& documentsFolder);
 // Sets the three paths from the user's documents folder, once per process.

@@ -2,13 +2,14 @@
 
 #include <QAbstractItemView>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 TFindDialog::TFindDialog(QAbstractItemView* view, QWidget* parent)
-    : QDialog(parent)
+    : TBaseForm(parent, Qt::Dialog)
     , m_view(view)
 {
     setObjectName("FindDialog");
@@ -17,7 +18,6 @@ TFindDialog::TFindDialog(QAbstractItemView* view, QWidget* parent)
     FindText->setObjectName("FindText");
     auto* next = new QPushButton(QStringLiteral("查找下一个"), this);
     next->setObjectName("FindNextButton");
-    next->setDefault(true);
     auto* previous = new QPushButton(QStringLiteral("查找上一个"), this);
     previous->setObjectName("FindPreviousButton");
     m_status = new QLabel(this);
@@ -30,6 +30,29 @@ TFindDialog::TFindDialog(QAbstractItemView* view, QWidget* parent)
     layout->addWidget(m_status);
     connect(next, &QPushButton::clicked, this, &TFindDialog::FindNext);
     connect(previous, &QPushButton::clicked, this, &TFindDialog::FindPrevious);
+    connect(FindText, &QLineEdit::returnPressed, this, &TFindDialog::FindNext);
+    adjustSize();
+}
+
+void TFindDialog::Open()
+{
+    if (!isVisible()) {
+        PlaceOverParent();
+    }
+    show();
+    raise();
+    activateWindow();
+    FindText->setFocus();
+    FindText->selectAll();
+}
+
+void TFindDialog::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    TBaseForm::keyPressEvent(event);
 }
 
 bool TFindDialog::FindNext()

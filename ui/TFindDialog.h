@@ -1,14 +1,17 @@
 #pragma once
 
-#include <QDialog>
+#include "ui/uBase.h"
+
 #include <QModelIndex>
 
 class QAbstractItemView;
 class QLabel;
 class QLineEdit;
 
-// Finds a text in the cells of a table view, forwards or backwards from the current cell.
-class TFindDialog : public QDialog
+// Finds a text in the cells of a table view, forwards or backwards from the current cell, wrapping around,
+// without regard to case.
+// A window of its own over the view's window; Enter finds the next cell, Esc closes it.
+class TFindDialog : public TBaseForm
 {
     Q_OBJECT
 
@@ -24,6 +27,12 @@ public:
     // The next cell after (or before) from that holds the text, wrapping around; invalid when none.
     static QModelIndex Search(const QAbstractItemModel* model, const QModelIndex& from, const QString& text,
                               bool forward);
+
+    // Shows the dialog over the view's window with the text selected for typing.
+    void Open();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     bool Find(bool forward);

@@ -1,5 +1,7 @@
 #include "ui/TGlyphs.h"
 
+#include "ui/TProgramIcon.h"
+
 #include <QFont>
 #include <QLinearGradient>
 #include <QPainter>
@@ -52,16 +54,7 @@ QIcon StopGlyph()
 
 QPixmap ProgramIcon()
 {
-    QPixmap pixmap = Canvas(32, 32);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setBrush(Teal);
-    p.setPen(Qt::NoPen);
-    p.drawRoundedRect(QRectF(1, 1, 30, 30), 6, 6);
-    p.setBrush(Amber);
-    p.drawPolygon(
-        QPolygonF({{6, 24}, {10, 9}, {16, 18}, {22, 9}, {26, 24}, {21, 24}, {19, 17}, {16, 22}, {13, 17}, {11, 24}}));
-    return pixmap;
+    return QPixmap::fromImage(TProgramIcon::Render(32));
 }
 
 QPixmap LogoPicture()
@@ -87,7 +80,12 @@ QPixmap LogoPicture()
 
 QIcon WindowIcon()
 {
-    return QIcon(ProgramIcon());
+    // Drawn at each size the desktop asks for, like the icon files installed for the desktop entry.
+    QIcon icon;
+    for (const int size : TProgramIcon::ThemeSizes) {
+        icon.addPixmap(QPixmap::fromImage(TProgramIcon::Render(size)));
+    }
+    return icon;
 }
 
 } // namespace TGlyphs

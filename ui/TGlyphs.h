@@ -9,5 +9,5 @@ QIcon CollectGlyph(); // 16 x 16: a downward arrow into a tray
 QIcon StopGlyph(); // 16 x 16: a red square
 QPixmap ProgramIcon(); // 32 x 32
 QPixmap LogoPicture(); // 161 x 68
-QIcon WindowIcon();
+QIcon WindowIcon(); // the program icon at the sizes of the desktop's icon theme
 } // namespace TGlyphs

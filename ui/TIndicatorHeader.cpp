@@ -1,5 +1,7 @@
 #include "ui/TIndicatorHeader.h"
 
+#include "ui/TTitleHeader.h"
+
 #include <QPainter>
 #include <QPolygon>
 
@@ -34,6 +36,7 @@ void TIndicatorHeader::paintSection(QPainter* painter, const QRect& rect, int lo
     painter->save();
     QHeaderView::paintSection(painter, rect.adjusted(MarkerWidth, 0, 0, 0), logicalIndex);
     painter->restore();
+    TTitleHeader::DrawRaised(painter, rect, palette());
     if (logicalIndex != m_currentRow) {
         return;
     }

@@ -3,7 +3,9 @@
 #include "ui/TDelayTimerHost.h"
 #include "ui/TMessageBox.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 
 TDelayProcManager* DelayProcManager = nullptr;
@@ -28,7 +30,13 @@ void TDelayProcManager::Init()
 
 int TDelayProcManager::IntervalMs(double interval)
 {
-    return static_cast<int>(std::nearbyint(interval * 1000.0));
+    // A timer takes at most INT_MAX ms (about 24.8 days); longer intervals wait that long. An interval that
+    // is not a number cannot be armed, like a negative one.
+    const double ms = std::nearbyint(interval * 1000.0);
+    if (std::isnan(ms)) {
+        return -1;
+    }
+    return static_cast<int>(std::clamp(ms, double(std::numeric_limits<int>::min()), double(MaxIntervalMs)));
 }
 
 TDelayProc* TDelayProcManager::Add(TDelayProc* proc)
@@ -51,7 +59,10 @@ void TDelayProcManager::Done()
     }
     manager->m_list.clear();
     DelayProcManager = nullptr;
-    delete manager;
+    if (manager->m_running == 0) {
+        delete manager;
+    }
+    // Otherwise a procedure called Done: the scheduler is freed once that procedure has returned.
 }
 
 void TDelayProcManager::TimerProc(int timerId)
@@ -69,12 +80,31 @@ void TDelayProcManager::TimerProc(int timerId)
     TDelayProc* proc = m_list.takeAt(index);
     m_timerStub->Kill(timerId);
     proc->Count--;
+    TRunning running(this);
     Run(proc);
-    if (proc->Repeating && proc->Count > 0 && DelayProcManager == this && m_active) {
+    if (proc->Repeating && proc->Count > 0 && m_active) {
         Rearm(proc);
     } else {
         delete proc;
     }
+}
+
+TDelayProcManager::TRunning::TRunning(TDelayProcManager* manager)
+    : m_manager(manager)
+{
+    ++m_manager->m_running;
+}
+
+// Frees a scheduler that was shut down while its procedures ran, once the last of them has returned.
+// The timer host is inside its own timer event here, so it goes at the next turn of the event loop.
+TDelayProcManager::TRunning::~TRunning()
+{
+    if (--m_manager->m_running > 0 || m_manager->m_active) {
+        return;
+    }
+    m_manager->m_timerStub->deleteLater();
+    m_manager->m_timerStub = nullptr;
+    delete m_manager;
 }
 
 void TDelayProcManager::Run(TDelayProc* proc)

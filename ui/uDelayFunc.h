@@ -34,7 +34,10 @@ public:
     static TDelayProc* Add(TDelayProc* proc);
     static void Done();
 
-    // Interval in seconds to a timer interval in milliseconds, rounded to the nearest integer.
+    // The longest interval a timer takes, in milliseconds.
+    static constexpr int MaxIntervalMs = 2147483647;
+    // Interval in seconds to a timer interval in milliseconds, rounded to the nearest integer and clamped
+    // to what a timer takes.
     static int IntervalMs(double interval);
 
     void TimerProc(int timerId);
@@ -44,12 +47,26 @@ private:
     TDelayProcManager();
     ~TDelayProcManager();
 
+    // Marks a procedure as running for the life of the guard, also when it raises.
+    class TRunning
+    {
+    public:
+        explicit TRunning(TDelayProcManager* manager);
+        ~TRunning();
+        TRunning(const TRunning&) = delete;
+        TRunning& operator=(const TRunning&) = delete;
+
+    private:
+        TDelayProcManager* m_manager;
+    };
+
     void Run(TDelayProc* proc);
     void Rearm(TDelayProc* proc);
 
     QList<TDelayProc*> m_list;
     TDelayTimerHost* m_timerStub;
     bool m_active = false;
+    int m_running = 0; // procedures running now, nested ones included
 };
 
 extern TDelayProcManager* DelayProcManager;

@@ -26,10 +26,15 @@ void TWebForm::SetOpenHook(OpenHook hook)
     Hook = hook;
 }
 
-void TWebForm::ShowPage(const QString& address)
+bool TWebForm::ShowPage(const QString& address, QString* error)
 {
     setWindowTitle(QStringLiteral("打开"));
-    WebBrowser1->load(QUrl(address));
+    const QUrl url(address);
+    if (!url.isValid()) {
+        *error = QStringLiteral("无法打开“%1”：%2").arg(address, url.errorString());
+        return false;
+    }
+    WebBrowser1->load(url);
     setWindowModality(Qt::ApplicationModal);
     QEventLoop loop;
     m_loop = &loop;
@@ -39,6 +44,7 @@ void TWebForm::ShowPage(const QString& address)
     }
     loop.exec();
     m_loop = nullptr;
+    return true;
 }
 
 void TWebForm::resizeEvent(QResizeEvent* event)

@@ -16,7 +16,8 @@ public:
     QWebEngineView* WebBrowser1 = nullptr;
 
     // Navigates to the address, then shows the window modally; returns when the user has closed it.
-    void ShowPage(const QString& address);
+    // An address that does not parse as a URL fails with the reason before the window is shown.
+    bool ShowPage(const QString& address, QString* error);
 
     // Tests watch every viewer that opens (e.g. to check it and close it); the hook runs once the window shows.
     using OpenHook = void (*)(TWebForm* form);

@@ -1,5 +1,6 @@
 // Runs one collection in the real window and prints every log line as it is added, so that a test in another
-// process can follow the run and end it at a chosen moment.
+// process can follow the run and end it at a chosen moment: by killing it, or by the line "close" on standard
+// input, which closes the window as the user would.
 // Usage: RunTool <host:port> <pages> <keyword>
 #include "app/uStartup.h"
 #include "tests/app/TMainFormFixture.h"
@@ -10,10 +11,12 @@
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSocketNotifier>
 #include <QTest>
 #include <QTextBlock>
 
 #include <cstdio>
+#include <unistd.h>
 
 int main(int argc, char** argv)
 {
@@ -33,6 +36,15 @@ int main(int argc, char** argv)
             const QString line = form->RzMemo2->document()->lastBlock().text();
             std::fprintf(stdout, "%s\n", line.toUtf8().constData());
             std::fflush(stdout);
+        });
+        QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+        QObject::connect(&input, &QSocketNotifier::activated, [form, &input]() {
+            char buffer[64];
+            const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof(buffer));
+            if (n <= 0 || QByteArray(buffer, int(n)).contains("close")) {
+                input.setEnabled(false);
+                form->close();
+            }
         });
         form->cbSearch->setEditText(QString::fromLocal8Bit(argv[3]));
         form->edPageNum->setValue(QString::fromLocal8Bit(argv[2]).toInt());

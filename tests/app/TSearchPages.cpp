@@ -29,7 +29,7 @@ QByteArray Page(int count, int first)
 
 QByteArray Target(const QString& keyword, int offset)
 {
-    QByteArray target = "/search?q=" + CodePage::FromUnicode(keyword);
+    QByteArray target = "/search?q=" + CodePage::FromUnicode(keyword).replace(" ", "%20");
     if (offset > 0) {
         target += "&s=" + QByteArray::number(offset);
     }

@@ -1,4 +1,5 @@
 #include "app/uStartup.h"
+#include "platform/CodePage.h"
 #include "storage/engine/TConnection.h"
 #include "storage/engine/TRowSet.h"
 #include "storage/uConst.h"
@@ -6,11 +7,14 @@
 #include "tests/app/TMainFormFixture.h"
 #include "tests/app/TSearchPages.h"
 #include "tests/support/TFakeMarketplace.h"
+#include "tests/support/TFullListener.h"
 #include "tests/support/TestDatabase.h"
 #include "ui/TApplication.h"
 #include "ui/TNumberEdit.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -18,6 +22,9 @@
 #include <QRegularExpression>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
+
+Q_DECLARE_METATYPE(TResponseScript)
 
 namespace {
 const QString Start = QStringLiteral("=======开始采集=======");
@@ -76,6 +83,8 @@ private slots:
 
     void threePagesWithOffsets();
     void onePageSendsNoOffset();
+    void offsetIsTheSumOfStoredListings();
+    void columnLayoutSurvivesARun();
     void noServer();
     void emptySecondPageEndsTheRun();
     void stopDuringLastPage();
@@ -86,6 +95,16 @@ private slots:
     void collectDuringRunIsIgnored();
     void closeDuringRunStoresNothingMore();
     void storeErrorEndsRunWithoutClosingLine();
+    void windowStaysLiveDuringStalledDownload();
+    void closeDuringStalledDownloadEndsAtOnce();
+    void windowStaysLiveDuringPause();
+    void failedRunSaysWhy_data();
+    void failedRunSaysWhy();
+    void nextRunClearsTheCause();
+    void keywordReachesServerIntact_data();
+    void keywordReachesServerIntact();
+    void keywordOutsideCodePageIsRefused();
+    void enterInKeywordBoxStartsRun();
 
 private:
     TFakeMarketplace* m_server = nullptr;
@@ -135,6 +154,43 @@ void TestCollectionRun::onePageSendsNoOffset()
     QCOMPARE(Messages(m_form).last(), Finished);
 }
 
+// Pages of different sizes: the next offset is the number of listings stored so far, not pages times a size.
+void TestCollectionRun::offsetIsTheSumOfStoredListings()
+{
+    m_server->ServePage(TSearchPages::Target("desk", 0), TSearchPages::Page(44, 0));
+    m_server->ServePage(TSearchPages::Target("desk", 44), TSearchPages::Page(40, 44));
+    m_server->ServePage(TSearchPages::Target("desk", 84), TSearchPages::Page(7, 84));
+    Collect(m_form, "desk", 3);
+    QCOMPARE(Targets(*m_server), QList<QByteArray>({"/search?q=desk", "/search?q=desk&s=44", "/search?q=desk&s=84"}));
+    QCOMPARE(m_form->grid->model()->rowCount(), 91);
+}
+
+// A run reopens the goods query; the columns the user moved and resized stay as they were.
+void TestCollectionRun::columnLayoutSurvivesARun()
+{
+    QHeaderView* header = m_form->grid->horizontalHeader();
+    header->moveSection(header->visualIndex(5), 0);
+    header->resizeSection(2, 123);
+    header->resizeSection(5, 77);
+    const QByteArray before = header->saveState();
+    QList<int> order;
+    for (int visual = 0; visual < header->count(); ++visual) {
+        order.append(header->logicalIndex(visual));
+    }
+    m_server->ServePage(TSearchPages::Target("desk", 0), TSearchPages::Page(3));
+    Collect(m_form, "desk", 1);
+    QCOMPARE(m_form->grid->model()->rowCount(), 3);
+    QList<int> after;
+    for (int visual = 0; visual < header->count(); ++visual) {
+        after.append(header->logicalIndex(visual));
+    }
+    QCOMPARE(after, order);
+    QCOMPARE(header->logicalIndex(0), 5);
+    QCOMPARE(header->sectionSize(2), 123);
+    QCOMPARE(header->sectionSize(5), 77);
+    QCOMPARE(header->saveState(), before);
+}
+
 void TestCollectionRun::noServer()
 {
     delete m_fixture;
@@ -143,7 +199,9 @@ void TestCollectionRun::noServer()
     params.Host = QStringLiteral("127.0.0.1:1");
     m_form = m_fixture->Start(params);
     Collect(m_form, QStringLiteral("椅子"), 3);
-    QCOMPARE(Messages(m_form), QStringList({Start, Page1, Fetched, QStringLiteral("错误： 椅子"), Finished}));
+    QCOMPARE(Messages(m_form),
+             QStringList({Start, Page1, Fetched, QStringLiteral("错误： 椅子"),
+                          QStringLiteral("原因：无法连接 127.0.0.1:1"), Finished}));
 }
 
 void TestCollectionRun::emptySecondPageEndsTheRun()
@@ -277,6 +335,228 @@ void TestCollectionRun::storeErrorEndsRunWithoutClosingLine()
     QVERIFY(!Messages(m_form).contains(Finished) && !Messages(m_form).contains(Stopped));
     QCOMPARE(m_fixture->Boxes().size(), 1);
     QVERIFY2(m_fixture->Boxes().first().contains("goodslist"), qPrintable(m_fixture->Boxes().first()));
+}
+
+// A server that never answers: the window paints, ticks and answers its buttons meanwhile, and 停止 ends the
+// run after the page, which the silence wait ends.
+void TestCollectionRun::windowStaysLiveDuringStalledDownload()
+{
+    m_server->Enqueue(TResponseScript().Stall());
+    QVERIFY(m_form->RzBitBtn1->isEnabled() && !m_form->RzBitBtn2->isEnabled());
+    TMainForm* form = m_form;
+    QStringList seen;
+    bool collectEnabled = true;
+    bool stopEnabled = false;
+    QTimer::singleShot(300, form, [&]() {
+        seen = Messages(form);
+        collectEnabled = form->RzBitBtn1->isEnabled();
+        stopEnabled = form->RzBitBtn2->isEnabled();
+        form->RzMemo2->viewport()->repaint();
+        QTest::mouseClick(form->RzBitBtn2, Qt::LeftButton);
+    });
+    QElapsedTimer clock;
+    clock.start();
+    Collect(m_form, "desk", 3);
+    const qint64 elapsed = clock.elapsed();
+    QCOMPARE(seen, QStringList({Start, Page1}));
+    QVERIFY(!collectEnabled && stopEnabled);
+    QCOMPARE(Messages(m_form).last(), Stopped);
+    QCOMPARE(m_server->Requests().size(), 1);
+    const int silence = TMainFormFixture::LocalRun({}).TimeoutMs;
+    QVERIFY2(elapsed >= silence - 50 && elapsed < silence + 2000, qPrintable(QString::number(elapsed)));
+    QVERIFY(m_form->RzBitBtn1->isEnabled() && !m_form->RzBitBtn2->isEnabled());
+}
+
+// The pause after a page waits without holding the window: its timers keep firing.
+void TestCollectionRun::windowStaysLiveDuringPause()
+{
+    TRunParams params = TMainFormFixture::LocalRun(m_server->Host());
+    params.PauseMs = 1000;
+    delete m_fixture;
+    m_fixture = new TMainFormFixture;
+    m_form = m_fixture->Start(params);
+    m_server->SetHandler([](const QByteArray&) { return TResponseScript::WithLength(200, TSearchPages::Page(1)); });
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, [&ticks]() { ++ticks; });
+    ticker.start(50);
+    Collect(m_form, "desk", 1);
+    QCOMPARE(Messages(m_form).last(), Finished);
+    QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
+}
+
+// Closing the window gives the download up at once; nothing of that page is stored.
+void TestCollectionRun::closeDuringStalledDownloadEndsAtOnce()
+{
+    m_server->SetHandler([](const QByteArray& request) {
+        const QByteArray target = TFakeMarketplace::Target(request);
+        return target.endsWith("&s=4")
+            ? TResponseScript::Raw("HTTP/1.0 200 OK\r\n\r\n" + TSearchPages::Page(4, 4).left(200)).Stall()
+            : TResponseScript::WithLength(200, TSearchPages::Page(4));
+    });
+    TMainForm* form = m_form;
+    QElapsedTimer clock;
+    connect(form->RzMemo2, &QPlainTextEdit::textChanged, form, [&]() {
+        if (Messages(form).last() == QStringLiteral("正在采集第2页")) {
+            QTimer::singleShot(200, form, [&]() {
+                clock.start();
+                form->close();
+            });
+        }
+    });
+    Collect(m_form, "desk", 5);
+    const qint64 afterClose = clock.elapsed();
+    QVERIFY(clock.isValid());
+    QVERIFY2(afterClose < 1000, qPrintable(QString::number(afterClose)));
+    QCOMPARE(m_server->Requests().size(), 2);
+    QCOMPARE(FileRowCount(), 4);
+}
+
+// What the server does decides the log lines after "完成网络提取"; "%host" stands for the host the run used.
+void TestCollectionRun::failedRunSaysWhy_data()
+{
+    QTest::addColumn<TResponseScript>("script");
+    QTest::addColumn<bool>("fullListener");
+    QTest::addColumn<QStringList>("tail");
+    const QString error = QStringLiteral("错误： desk");
+    const auto noBlock = [&](const QString& cause) {
+        return QStringList({error, QStringLiteral("原因：") + cause, Finished});
+    };
+    const auto noListings = [&](const QString& cause) {
+        return QStringList({NothingSaved, QStringLiteral("原因：") + cause, Finished});
+    };
+    const auto page = [](const QByteArray& data) { return TResponseScript::WithLength(200, data); };
+    QTest::newRow("404 with a title") << TResponseScript::WithLength(404, "<html><title>404 Not Found</title></html>")
+                                      << false << noBlock("服务器返回 HTTP 404（404 Not Found）");
+    QTest::newRow("500 without body") << TResponseScript::WithLength(500, "") << false
+                                      << noBlock("服务器返回 HTTP 500");
+    QTest::newRow("redirect to https")
+        << TResponseScript::WithLength(302, "", {"Location: https://s.taobao.com/search?q=desk"}) << false
+        << noBlock("服务器要求 HTTPS 或登录：HTTP 302，转到 https://s.taobao.com/search?q=desk");
+    QTest::newRow("login page") << page("<html><head><title>亲，请登录</title></head><body>…</body></html>") << false
+                                << noBlock("页面中没有商品数据：亲，请登录");
+    QTest::newRow("empty page") << page("") << false << noBlock("页面中没有商品数据");
+    QTest::newRow("binary garbage") << page("\x89PNG\r\n\x1a\n\xff\xd8\xff\xe0") << false
+                                    << noBlock("页面不是有效的 UTF-8 文本");
+    QTest::newRow("connection ends inside the page")
+        << TResponseScript::Raw("HTTP/1.0 200 OK\r\nContent-Length: 5000\r\n\r\n" + TSearchPages::Page(3).left(400))
+        << false << noBlock("页面数据不完整：连接在页面传完之前中断");
+    QTest::newRow("page ends inside the data")
+        << TResponseScript::Raw("HTTP/1.0 200 OK\r\n\r\n" + TSearchPages::Page(3).left(400)) << false
+        << noBlock("页面数据不完整");
+    QTest::newRow("page too large") << TResponseScript::Raw("HTTP/1.0 200 OK\r\nContent-Length: 100000000000\r\n\r\n")
+                                    << false << noBlock("页面过大");
+    QTest::newRow("silent server") << TResponseScript().Stall() << false << noBlock("服务器无响应：1 秒内没有收到数据");
+    QTest::newRow("a byte every 200 ms") << TResponseScript().Drip("HTTP/1.0 200 OK\r\n\r\n" + TSearchPages::Page(3), 1,
+                                                                   200)
+                                         << false << noBlock("服务器无响应：2 秒内没有传完页面");
+    QTest::newRow("listener never accepts")
+        << TResponseScript() << true << noBlock("连接超时：%host 在 1 秒内没有应答");
+    QTest::newRow("block does not parse")
+        << page("<script>g_page_config = {\"mods\":{\"itemlist\" 1}};\ng_srp_loadCss();</script>") << false
+        << noListings("页面数据不完整");
+    QTest::newRow("no listing array") << page("<script>g_page_config = {\"mods\":{}};\ng_srp_loadCss();</script>")
+                                      << false << noListings("页面中没有商品数据");
+    QTest::newRow("empty listing array ends the results quietly")
+        << page(TSearchPages::Page(0)) << false << QStringList({NothingSaved, Finished});
+}
+
+void TestCollectionRun::failedRunSaysWhy()
+{
+    QFETCH(TResponseScript, script);
+    QFETCH(bool, fullListener);
+    QFETCH(QStringList, tail);
+    TFullListener listener;
+    TRunParams params = TMainFormFixture::LocalRun(m_server->Host());
+    if (fullListener) {
+        QVERIFY(listener.Port() != 0);
+        params.Host = QStringLiteral("127.0.0.1:%1").arg(listener.Port());
+    }
+    params.ConnectTimeoutMs = 1000;
+    params.TimeoutMs = 1000;
+    params.PageDeadlineMs = 2000;
+    delete m_fixture;
+    m_fixture = new TMainFormFixture;
+    m_form = m_fixture->Start(params);
+    m_server->Enqueue(script);
+    tail.replaceInStrings(QStringLiteral("%host"), params.Host);
+
+    Collect(m_form, "desk", 3);
+
+    QCOMPARE(Messages(m_form), QStringList({Start, Page1, Fetched}) + tail);
+    const QString reason = tail.size() > 2 ? tail[1] : QString();
+    QCOMPARE(m_form->RzStatusPane1->text().startsWith(QStringLiteral("原因：")) ? m_form->RzStatusPane1->text() : "",
+             reason);
+}
+
+void TestCollectionRun::nextRunClearsTheCause()
+{
+    const QString hint = m_form->RzStatusPane1->text();
+    m_server->Enqueue(TResponseScript::WithLength(404, ""));
+    Collect(m_form, "desk", 1);
+    QCOMPARE(m_form->RzStatusPane1->text(), QStringLiteral("原因：服务器返回 HTTP 404"));
+    m_server->Enqueue(TResponseScript::WithLength(200, TSearchPages::Page(0)));
+    Collect(m_form, "desk", 1);
+    QCOMPARE(m_form->RzStatusPane1->text(), hint);
+}
+
+// The request target for a keyword, byte for byte.
+void TestCollectionRun::keywordReachesServerIntact_data()
+{
+    QTest::addColumn<QString>("keyword");
+    QTest::addColumn<QByteArray>("target");
+    const auto gbk = [](const char16_t* text) { return CodePage::FromUnicode(QString::fromUtf16(text)); };
+    QTest::newRow("plain") << "desk" << QByteArray("/search?q=desk");
+    QTest::newRow("Chinese, raw code page bytes") << QStringLiteral("连衣裙") << "/search?q=" + gbk(u"连衣裙");
+    QTest::newRow("blank") << QStringLiteral("连衣裙 夏季") << "/search?q=" + gbk(u"连衣裙") + "%20" + gbk(u"夏季");
+    QTest::newRow("ampersand cannot set the offset")
+        << QStringLiteral("T恤&s=440") << "/search?q=T" + gbk(u"恤") + "%26s=440";
+    QTest::newRow("reserved characters") << "a#b%c+d\"e<f>g" << QByteArray("/search?q=a%23b%25c%2Bd%22e%3Cf%3Eg");
+    QTest::newRow("control characters and DEL") << "a\tb\x01"
+                                                   "c\x7f\x1f"
+                                                << QByteArray("/search?q=a%09b%01c%7F%1F");
+    QTest::newRow("other ASCII goes out raw")
+        << "?=/:;,@!~'()*[]{}|\\^`$" << QByteArray("/search?q=?=/:;,@!~'()*[]{}|\\^`$");
+    // Second bytes in the ASCII range (0x40 "@", 0x5C "\\", 0x7E "~") stay inside their characters.
+    QTest::newRow("two-byte characters with ASCII second bytes") << QString::fromUtf16(u"丂乗") + "~"
+                                                                 << "/search?q=" + gbk(u"丂乗") + "~";
+    QTest::newRow("empty") << "" << QByteArray("/search?q=");
+}
+
+void TestCollectionRun::keywordReachesServerIntact()
+{
+    QFETCH(QString, keyword);
+    QFETCH(QByteArray, target);
+    m_server->SetHandler([](const QByteArray&) { return TResponseScript::WithLength(200, TSearchPages::Page(0)); });
+    Collect(m_form, keyword, 1);
+    QCOMPARE(Targets(*m_server), QList<QByteArray>({target}));
+    QVERIFY(m_server->Requests().first().startsWith("GET " + target + " HTTP/1.0\r\n"));
+}
+
+void TestCollectionRun::keywordOutsideCodePageIsRefused()
+{
+    m_server->SetHandler([](const QByteArray&) { return TResponseScript::WithLength(200, TSearchPages::Page(1)); });
+    m_fixture->ClearBoxes();
+    Collect(m_form, QStringLiteral("连衣裙\U0001F600"), 1);
+    QCOMPARE(m_fixture->Boxes().size(), 1);
+    QVERIFY2(m_fixture->Boxes().first().contains(QStringLiteral("“\U0001F600”")),
+             qPrintable(m_fixture->Boxes().first()));
+    QVERIFY(m_server->Requests().isEmpty());
+    QCOMPARE(m_form->RzMemo2->toPlainText(), QString());
+}
+
+void TestCollectionRun::enterInKeywordBoxStartsRun()
+{
+    m_server->SetHandler([](const QByteArray&) { return TResponseScript::WithLength(200, TSearchPages::Page(2)); });
+    m_form->edPageNum->setValue(1);
+    QLineEdit* box = m_form->cbSearch->lineEdit();
+    box->setText(QString(150, QLatin1Char('k')));
+    QCOMPARE(box->text().size(), TMainForm::MaxKeywordLength);
+    box->setText(QStringLiteral("desk"));
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Return);
+    QCOMPARE(Targets(*m_server), QList<QByteArray>({"/search?q=desk"}));
+    QCOMPARE(Messages(m_form).last(), Finished);
 }
 
 int main(int argc, char** argv)

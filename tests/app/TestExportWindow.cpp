@@ -1,24 +1,33 @@
 #include "app/TExportDialog.h"
 #include "app/uStartup.h"
+#include "export/TExportThread.h"
+#include "storage/engine/TConnection.h"
 #include "tests/app/TMainFormFixture.h"
 #include "tests/app/TSearchPages.h"
 #include "tests/export/TWorkbookReader.h"
 #include "tests/support/TFakeMarketplace.h"
 #include "tests/support/TestFiles.h"
 #include "ui/TApplication.h"
+#include "ui/TNoticeEvent.h"
 #include "ui/TNumberEdit.h"
+#include "ui/TProgressForm.h"
+#include "ui/uPubFunc.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 void Collect(TMainForm* form, const QString& keyword)
@@ -44,10 +53,19 @@ private slots:
     void gridRowsInTheGridsColumnOrder();
     void tableRowsOfOneKeyword();
     void unwritablePathNamesFileAndReason();
+    void dialogSuffix_data();
+    void dialogSuffix();
+    void dialogEnabledStates();
+    void dialogIsAWindowOfTheProgram();
+    void dialogRunsModal_data();
+    void dialogRunsModal();
+    void closeDuringExportKeepsTheOldFile();
+    void progressWindowCancels();
 
 private:
     // Runs the export with the dialog set by the hook and waits for the box at its end; false without one.
     bool Export(const std::function<void(TExportDialog&)>& choose);
+    TExportThread* StartLargeExport(const QString& path);
 
     TFakeMarketplace* m_server = nullptr;
     TMainFormFixture* m_fixture = nullptr;
@@ -162,6 +180,207 @@ void TestExportWindow::unwritablePathNamesFileAndReason()
     const QString box = m_fixture->Boxes().first();
     QVERIFY2(box.startsWith(QStringLiteral("导出失败|无法导出到 ") + path + QStringLiteral("：")), qPrintable(box));
     QVERIFY2(box.size() > box.indexOf(QStringLiteral("：")) + 1, "the reason follows the file");
+}
+
+// The file's suffix follows the format: the other format's suffix is replaced, any other name gains one.
+void TestExportWindow::dialogSuffix_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("csv");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("xlsx to csv") << "/d/商品.xlsx" << true << "/d/商品.csv";
+    QTest::newRow("csv to xlsx") << "/d/商品.csv" << false << "/d/商品.xlsx";
+    QTest::newRow("other case of the suffix") << "/d/a.XLSX" << true << "/d/a.csv";
+    QTest::newRow("suffix already right") << "/d/a.CSV" << true << "/d/a.CSV";
+    QTest::newRow("no suffix") << "/d/a" << false << "/d/a.xlsx";
+    QTest::newRow("other suffix is kept") << "/d/a.txt" << true << "/d/a.txt.csv";
+    QTest::newRow("dot in a folder name") << "/d.xlsx/a" << true << "/d.xlsx/a.csv";
+    QTest::newRow("empty stays empty") << "" << true << "";
+}
+
+void TestExportWindow::dialogSuffix()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, csv);
+    QFETCH(QString, expected);
+    QCOMPARE(TExportDialog::WithSuffix(path, csv ? TExportRequest::Csv : TExportRequest::Xlsx), expected);
+    TExportDialog dialog({}, 0);
+    dialog.rbCsv->setChecked(!csv);
+    dialog.edPath->setText(path);
+    (csv ? dialog.rbCsv : dialog.rbXlsx)->setChecked(true); // switching the format renames the file
+    QCOMPARE(dialog.Path(), expected);
+}
+
+void TestExportWindow::dialogEnabledStates()
+{
+    TExportDialog dialog({"desk", QStringLiteral("椅子")}, 3);
+    QVERIFY(dialog.rbGridRows->isChecked());
+    QVERIFY(dialog.rbXlsx->isChecked());
+    QVERIFY(dialog.Path().endsWith(QStringLiteral("/商品列表.xlsx")));
+    QVERIFY(dialog.rbGridRows->text().contains(QStringLiteral("3 行")));
+    // The keyword filter belongs to the table's rows.
+    QVERIFY(!dialog.chkKeyword->isEnabled());
+    QVERIFY(!dialog.cbKeyword->isEnabled());
+    dialog.rbTableRows->setChecked(true);
+    QVERIFY(dialog.chkKeyword->isEnabled());
+    QVERIFY(!dialog.cbKeyword->isEnabled());
+    dialog.chkKeyword->setChecked(true);
+    QVERIFY(dialog.cbKeyword->isEnabled());
+    QVERIFY(dialog.FilterKeyword());
+    dialog.rbGridRows->setChecked(true);
+    QVERIFY(!dialog.chkKeyword->isEnabled());
+    QVERIFY(!dialog.cbKeyword->isEnabled());
+    QVERIFY(!dialog.FilterKeyword()); // a checked filter counts only for the table's rows
+    // No file, no export; blanks are no file.
+    QVERIFY(dialog.btnOk->isEnabled());
+    dialog.edPath->setText("   ");
+    QVERIFY(!dialog.btnOk->isEnabled());
+    dialog.edPath->setText("/tmp/x");
+    QVERIFY(dialog.btnOk->isEnabled());
+    // Without a keyword in the table there is nothing to filter by.
+    TExportDialog empty({}, 0);
+    empty.rbTableRows->setChecked(true);
+    QVERIFY(!empty.chkKeyword->isEnabled());
+    empty.chkKeyword->setChecked(true);
+    QVERIFY(!empty.FilterKeyword());
+}
+
+// The dialog takes the common window font and colour and shows a notice sent to it.
+void TestExportWindow::dialogIsAWindowOfTheProgram()
+{
+    TExportDialog dialog({}, 0, m_form);
+    QVERIFY(dialog.inherits("TBaseForm"));
+    QVERIFY(dialog.isWindow());
+    QCOMPARE(dialog.font(), TCommForm::WindowFont());
+    QCOMPARE(dialog.palette().color(QPalette::Window), dialog.palette().color(QPalette::Button));
+    TNoticeEvent notice(TPubFunc::NoticeWarning, TPubFunc::NoticeBuffer(QStringLiteral("导出提示")));
+    QVERIFY(QCoreApplication::sendEvent(&dialog, &notice));
+    QCOMPARE(m_fixture->Boxes(), QStringList({QStringLiteral("警告|导出提示")}));
+}
+
+// Shown for real (no hook): the export button and Enter accept, Esc and the cancel button do not; a
+// blank file name never exports.
+void TestExportWindow::dialogRunsModal_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("export button") << "ok"
+                                   << "/tmp/a.xlsx" << true;
+    QTest::newRow("Enter") << "enter"
+                           << "/tmp/a.xlsx" << true;
+    QTest::newRow("Enter without a file") << "enter"
+                                          << "" << false;
+    QTest::newRow("cancel button") << "cancel"
+                                   << "/tmp/a.xlsx" << false;
+    QTest::newRow("Esc") << "esc"
+                         << "/tmp/a.xlsx" << false;
+    QTest::newRow("close button") << "close"
+                                  << "/tmp/a.xlsx" << false;
+}
+
+void TestExportWindow::dialogRunsModal()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, path);
+    QFETCH(bool, accepted);
+    TExportDialog::SetTestHook({});
+    TExportDialog dialog({}, 0, m_form);
+    dialog.edPath->setText(path);
+    bool wasModal = false;
+    QTimer::singleShot(50, &dialog, [&]() {
+        wasModal = dialog.isVisible() && QApplication::activeModalWidget() == &dialog;
+        if (action == "ok") {
+            dialog.btnOk->click();
+        } else if (action == "cancel") {
+            dialog.findChild<QPushButton*>("btnCancel")->click();
+        } else if (action == "close") {
+            dialog.close();
+        } else {
+            QTest::keyClick(dialog.edPath, action == "esc" ? Qt::Key_Escape : Qt::Key_Return);
+            dialog.close(); // ends the loop when the key did nothing
+        }
+    });
+    QCOMPARE(dialog.Run(), accepted);
+    QVERIFY(wasModal);
+    QVERIFY(!dialog.isVisible());
+}
+
+// Starts an export of the whole table, 200 000 rows more than the runs stored, over an older file.
+TExportThread* TestExportWindow::StartLargeExport(const QString& path)
+{
+    QString error;
+    if (!m_fixture->Dm()->conn()->Execute(
+            "with recursive n(i) as (select 1 union all select i + 1 from n where i < 200000) "
+            "insert into goodslist (keyname, title) select 'bulk', '商品 ' || i from n",
+            &error)) {
+        qWarning("%s", qPrintable(error));
+        return nullptr;
+    }
+    QFile old(path);
+    if (!old.open(QIODevice::WriteOnly)) {
+        return nullptr;
+    }
+    old.write("old workbook");
+    old.close();
+    TExportDialog::SetTestHook([path](TExportDialog& dialog) {
+        dialog.rbTableRows->setChecked(true);
+        dialog.rbXlsx->setChecked(true);
+        dialog.edPath->setText(path);
+        return true;
+    });
+    QTest::mouseClick(m_form->btnExport, Qt::LeftButton);
+    return m_form->findChild<TExportThread*>();
+}
+
+// Closing the window while an export runs cancels it and waits for the worker; the old file stays.
+void TestExportWindow::closeDuringExportKeepsTheOldFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("all.xlsx");
+    QPointer<TExportThread> thread = StartLargeExport(path);
+    QVERIFY(thread != nullptr);
+    bool closedWhileRunning = false;
+    connect(thread, &TExportThread::Progress, m_form, [&](qint64 done, qint64 total) {
+        if (!closedWhileRunning && done < total) {
+            closedWhileRunning = true;
+            m_form->close();
+        }
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(closedWhileRunning, 20000);
+    QVERIFY(!m_form->isVisible());
+    QVERIFY(!m_form->IsExporting());
+    QVERIFY(thread == nullptr || thread->isFinished());
+    QCOMPARE(ReadFileBytes(path), QByteArray("old workbook"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"all.xlsx"}));
+    QVERIFY(m_fixture->Boxes().isEmpty());
+}
+
+// The progress window is one of the program's windows; its cancel button ends the export, the old file stays.
+void TestExportWindow::progressWindowCancels()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("all.xlsx");
+    QPointer<TExportThread> thread = StartLargeExport(path);
+    QVERIFY(thread != nullptr);
+    auto* progress = m_form->findChild<TProgressForm*>("ExportProgress");
+    QVERIFY(progress != nullptr);
+    QVERIFY(progress->inherits("TBaseForm"));
+    QVERIFY(progress->isWindow());
+    QCOMPARE(progress->font(), TCommForm::WindowFont());
+    bool cancelled = false;
+    connect(thread, &TExportThread::Progress, m_form, [&](qint64 done, qint64 total) {
+        if (!cancelled && done < total) {
+            cancelled = true;
+            progress->btnCancel->click();
+        }
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(!m_form->IsExporting(), 30000);
+    QVERIFY(cancelled);
+    QVERIFY(m_form->btnExport->isEnabled());
+    QCOMPARE(ReadFileBytes(path), QByteArray("old workbook"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"all.xlsx"}));
+    QVERIFY(m_fixture->Boxes().isEmpty()); // a cancel shows no box
 }
 
 int main(int argc, char** argv)

@@ -3,14 +3,18 @@
 #include "storage/engine/TRowSet.h"
 #include "storage/uConst.h"
 #include "tests/app/TMainFormFixture.h"
+#include "tests/app/TSearchPages.h"
 #include "ui/TApplication.h"
+#include "ui/TFindDialog.h"
 #include "ui/TGridCopy.h"
+#include "ui/TIndicatorHeader.h"
 #include "ui/TSystemBrowser.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QTableView>
@@ -30,6 +34,8 @@ private slots:
     void cellMenuActions();
     void sortsNumbersAsNumbers();
     void sortingLeavesSavedLayoutAlone();
+    void lastStoredRowIsCurrent();
+    void findDialogSearchesTheGrid();
 
 private:
     void AddRow(const QString& title, const QVariant& price, const QString& picUrl = QString());
@@ -193,6 +199,48 @@ void TestGridActions::sortingLeavesSavedLayoutAlone()
     QCOMPARE(TProfileFile(IniPath).ReadString("grid", "grid.nick", "") + "|"
                  + TProfileFile(IniPath).ReadString("grid", "grid.title", ""),
              before);
+}
+
+// After a page is stored, its last row is the current one, marked in the indicator column and scrolled into view.
+void TestGridActions::lastStoredRowIsCurrent()
+{
+    QTableView* grid = m_form->grid;
+    auto store = [this](int count, int first) {
+        QString error;
+        const QString block = m_form->ExtractPageJson(QString::fromUtf8(TSearchPages::Page(count, first)));
+        QCOMPARE(m_form->StorePageJson("desk", block, &error), count);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+    };
+    store(5, 0);
+    QCOMPARE(grid->currentIndex().row(), 4);
+    QCOMPARE(static_cast<TIndicatorHeader*>(grid->verticalHeader())->CurrentRow(), 4);
+    grid->setCurrentIndex(Cell(1, "nick"));
+    store(40, 5);
+    QCOMPARE(grid->currentIndex(), Cell(44, "nick")); // the current column stays
+    QCOMPARE(static_cast<TIndicatorHeader*>(grid->verticalHeader())->CurrentRow(), 44);
+    QVERIFY(grid->viewport()->rect().contains(grid->visualRect(grid->currentIndex()).center()));
+    QCOMPARE(grid->selectionModel()->selectedIndexes(), QModelIndexList({grid->currentIndex()}));
+}
+
+// Ctrl+F in the grid opens the find dialog as a window over the main window; it finds in the grid's cells.
+void TestGridActions::findDialogSearchesTheGrid()
+{
+    AddRow("Desk", 1.0);
+    AddRow("chair", 2.0);
+    AddRow("desk lamp", 3.0);
+    m_form->grid->setCurrentIndex(Cell(0, "title"));
+    m_form->grid->setFocus();
+    QTest::keyClick(m_form->grid, Qt::Key_F, Qt::ControlModifier);
+    auto* dialog = m_form->findChild<TFindDialog*>("FindDialog");
+    QVERIFY(dialog != nullptr);
+    QVERIFY(dialog->isVisible());
+    QVERIFY(dialog->isWindow());
+    QCOMPARE(dialog->parentWidget(), m_form);
+    dialog->FindText->setText("DESK");
+    QTest::keyClick(dialog->FindText, Qt::Key_Return);
+    QCOMPARE(m_form->grid->currentIndex(), Cell(2, "title"));
+    QTest::keyClick(dialog->FindText, Qt::Key_Return);
+    QCOMPARE(m_form->grid->currentIndex(), Cell(0, "title")); // wrapped around
 }
 
 int main(int argc, char** argv)

@@ -2,10 +2,13 @@
 #include "tests/support/TFakeMarketplace.h"
 #include "tests/support/TestDatabase.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+
+Q_DECLARE_METATYPE(TResponseScript)
 
 namespace {
 // The real window in a child process, running one collection with its log on standard output.
@@ -45,6 +48,18 @@ public:
         const bool finished = m_process.waitForFinished(timeoutMs);
         ReadOutput();
         return finished && m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
+    }
+
+    // Closes the window as the user would; the time until the process has ended, or -1 when it did not end
+    // within timeoutMs.
+    qint64 CloseWindow(int timeoutMs = 10000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        m_process.write("close\n");
+        const bool ended = m_process.waitForFinished(timeoutMs);
+        ReadOutput();
+        return ended ? clock.elapsed() : -1;
     }
 
     void Kill()
@@ -109,6 +124,8 @@ private slots:
     void readOnlyDatabaseEndsRunWithMessage();
     void hostileServerEndsRunCleanly_data();
     void hostileServerEndsRunCleanly();
+    void closingDuringStalledDownloadEndsProcess_data();
+    void closingDuringStalledDownloadEndsProcess();
 };
 
 void TestRobustness::killedRunLeavesWholePagesOnly()
@@ -166,24 +183,28 @@ void TestRobustness::readOnlyDatabaseEndsRunWithMessage()
 void TestRobustness::hostileServerEndsRunCleanly_data()
 {
     QTest::addColumn<QByteArray>("response");
-    QTest::addColumn<QString>("lastMessage");
-    const QString noBlock = QStringLiteral("错误： desk");
-    QTest::newRow("endless header line") << "HTTP/1.0 200 OK\r\nX-Filler: " + QByteArray(8 << 20, 'a') << noBlock;
+    QTest::addColumn<QStringList>("lastMessages"); // before the closing line
+    const auto noBlock = [](const QString& cause) {
+        return QStringList({QStringLiteral("错误： desk"), QStringLiteral("原因：") + cause});
+    };
+    const QStringList tooLarge = noBlock(QStringLiteral("页面过大"));
+    QTest::newRow("endless header line") << "HTTP/1.0 200 OK\r\nX-Filler: " + QByteArray(8 << 20, 'a') << tooLarge;
     QTest::newRow("chunk size of 20 hex digits")
-        << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nFFFFFFFFFFFFFFFFFFFF\r\nabc") << noBlock;
+        << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nFFFFFFFFFFFFFFFFFFFF\r\nabc") << tooLarge;
     QTest::newRow("Content-Length 10^30")
-        << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 1000000000000000000000000000000\r\n\r\nabc") << noBlock;
-    QTest::newRow("100 MB body") << "HTTP/1.0 200 OK\r\n\r\n" + QByteArray(100 << 20, 'x') << noBlock;
-    QTest::newRow("binary garbage") << Garbage(1 << 20) << noBlock;
-    QTest::newRow("50 MB of nested arrays") << "HTTP/1.0 200 OK\r\n\r\ng_page_config = " + QByteArray(25 << 20, '[')
-            + QByteArray(25 << 20, ']')
-            + " g_srp_loadCss();" << QStringLiteral("没有数据保存");
+        << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 1000000000000000000000000000000\r\n\r\nabc") << tooLarge;
+    QTest::newRow("100 MB body") << "HTTP/1.0 200 OK\r\n\r\n" + QByteArray(100 << 20, 'x') << tooLarge;
+    QTest::newRow("binary garbage") << Garbage(1 << 20) << noBlock(QStringLiteral("页面不是有效的 UTF-8 文本"));
+    QTest::newRow("50 MB of nested arrays")
+        << "HTTP/1.0 200 OK\r\n\r\ng_page_config = " + QByteArray(25 << 20, '[') + QByteArray(25 << 20, ']')
+            + " g_srp_loadCss();"
+        << QStringList({QStringLiteral("没有数据保存"), QStringLiteral("原因：页面数据不完整")});
 }
 
 void TestRobustness::hostileServerEndsRunCleanly()
 {
     QFETCH(QByteArray, response);
-    QFETCH(QString, lastMessage);
+    QFETCH(QStringList, lastMessages);
     QTemporaryDir home;
     TFakeMarketplace server;
     QVERIFY(server.Start());
@@ -192,10 +213,41 @@ void TestRobustness::hostileServerEndsRunCleanly()
     run.Start(server.Host(), 3);
     QVERIFY2(run.Finish(), qPrintable(run.Lines().join('\n')));
     const QStringList messages = run.Messages();
-    QCOMPARE(messages.mid(messages.size() - 2), QStringList({lastMessage, QStringLiteral("=======完成采集=======")}));
+    QCOMPARE(messages.mid(messages.size() - 3), lastMessages + QStringList({QStringLiteral("=======完成采集=======")}));
     QVERIFY(run.Lines().filter(QRegularExpression("^BOX ")).isEmpty());
     qInfo("peak resident memory: %lld KiB", run.PeakKiB());
     QVERIFY2(run.PeakKiB() > 0 && run.PeakKiB() < 200 * 1024, qPrintable(QString::number(run.PeakKiB())));
+}
+
+// With the program's own waits (30 s of silence, a minute for a page), closing the window still ends the
+// process at once, and nothing of the page in progress is stored.
+void TestRobustness::closingDuringStalledDownloadEndsProcess_data()
+{
+    QTest::addColumn<TResponseScript>("script");
+    QTest::newRow("silent after accept") << TResponseScript().Stall();
+    QTest::newRow("a byte a second") << TResponseScript().Drip("HTTP/1.0 200 OK\r\n\r\n" + TSearchPages::Page(44, 44),
+                                                               1, 1000);
+}
+
+void TestRobustness::closingDuringStalledDownloadEndsProcess()
+{
+    QFETCH(TResponseScript, script);
+    QTemporaryDir home;
+    TFakeMarketplace server;
+    QVERIFY(server.Start());
+    server.SetHandler([script](const QByteArray& request) {
+        return TFakeMarketplace::Target(request).contains("&s=")
+            ? script
+            : TResponseScript::WithLength(200, TSearchPages::Page(44));
+    });
+    TRunProcess run(home.path());
+    run.Start(server.Host(), 3);
+    QVERIFY(run.WaitForLines(QStringLiteral("正在采集第2页"), 1));
+    QTest::qWait(300);
+    const qint64 elapsed = run.CloseWindow();
+    qInfo("the process ended %lld ms after the close", elapsed);
+    QVERIFY2(elapsed >= 0 && elapsed < 3000, qPrintable(run.Lines().join('\n')));
+    QCOMPARE(QueryDatabaseFile(run.DbPath(), "select count(*) from goodslist").toInt(), 44);
 }
 
 QTEST_GUILESS_MAIN(TestRobustness)

@@ -52,6 +52,7 @@ private slots:
     void keywordHistoryAtClose();
     void keywordWithSeparatorComesBackAsTwo();
     void longHistoryIsCut();
+    void savedHistoryDropsOldestEntriesWhole();
     void columnLayoutSurvivesRestart();
     void columnPositionRules_data();
     void columnPositionRules();
@@ -69,9 +70,12 @@ void TestSettings::firstStart()
     QCOMPARE(Items(form->cbSearch), QStringList({"办公桌"}));
     QCOMPARE(form->cbSearch->currentText(), QStringLiteral("办公桌"));
     QCOMPARE(ColumnOrder(form->grid), DesignedTitles);
-    const int width = 20 * form->grid->fontMetrics().horizontalAdvance(QLatin1Char('0')) + 4;
+    // 20 digits of the window font at 15 pixels (10 pixels each with the fonts the set-up installs) and
+    // 4 pixels of margin.
+    QCOMPARE(form->grid->font(), TCommForm::WindowFont());
+    QCOMPARE(form->grid->fontMetrics().horizontalAdvance(QLatin1Char('0')), 10);
     for (int column = 0; column < 11; ++column) {
-        QCOMPARE(form->grid->horizontalHeader()->sectionSize(column), width);
+        QCOMPARE(form->grid->horizontalHeader()->sectionSize(column), 204);
     }
     QCOMPARE(form->grid->model()->rowCount(), 0);
     fixture.Stop();
@@ -146,6 +150,26 @@ void TestSettings::longHistoryIsCut()
     QCOMPARE(loaded.first(), items.first());
     QCOMPARE(loaded[254], items[254]);
     QCOMPARE(loaded.last(), QStringLiteral("键255#1"));
+}
+
+// A history longer than one read of the file loses its oldest entries at the save, never part of one.
+void TestSettings::savedHistoryDropsOldestEntriesWhole()
+{
+    QStringList items; // newest first, as the box keeps them
+    for (int i = 0; i < 300; ++i) {
+        items.append(QStringLiteral("键%1").arg(i, 3, 10, QLatin1Char('0'))); // 5 bytes + "#13"
+    }
+    TMainFormFixture fixture;
+    TMainForm* form = fixture.Start();
+    form->cbSearch->clear();
+    form->cbSearch->addItems(items);
+    form->cbSearch->setCurrentIndex(0);
+    fixture.Stop();
+    const QByteArray saved = CodePage::FromUnicode(TProfileFile(IniPath).ReadString("Param", "search", {}));
+    QCOMPARE(saved.size(), 255 * 8);
+    QVERIFY(saved.endsWith("#13"));
+    TMainFormFixture again;
+    QCOMPARE(Items(again.Start()->cbSearch), items.mid(0, 255));
 }
 
 void TestSettings::columnLayoutSurvivesRestart()

@@ -3,11 +3,16 @@
 #include "tests/app/TMainFormFixture.h"
 #include "tests/support/TFakeMarketplace.h"
 #include "ui/TApplication.h"
+#include "ui/TNoticeEvent.h"
+#include "ui/uDelayFunc.h"
+#include "ui/uPubFunc.h"
 #include "ui/uWebForm.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 #include <QWebEngineView>
 
 namespace {
@@ -19,10 +24,14 @@ struct TViewerLog
     QList<QUrl> urls;
     bool modal = true;
     bool followsResize = true;
+    QRect openedAt;
+    Qt::WindowFlags flags;
+    QString noticeBoxes;
     TFakeMarketplace* server = nullptr;
     int requestsSeen = 0;
 };
 TViewerLog Log;
+TMainFormFixture* MainFixture = nullptr;
 
 void CheckAndClose(TWebForm* form)
 {
@@ -30,6 +39,12 @@ void CheckAndClose(TWebForm* form)
     Log.captions.append(form->windowTitle());
     QTest::qWaitFor([form]() { return !form->WebBrowser1->url().isEmpty(); }, 15000);
     Log.urls.append(form->WebBrowser1->url());
+    Log.openedAt = QRect(form->pos(), form->size());
+    Log.flags = form->windowFlags();
+    // A notice sent to the viewer is shown while it is open, as by any window.
+    TNoticeEvent notice(TPubFunc::NoticeWarning, TPubFunc::NoticeBuffer(QStringLiteral("查看器")));
+    QCoreApplication::sendEvent(form, &notice);
+    Log.noticeBoxes = MainFixture != nullptr ? MainFixture->Boxes().join(";") : QString();
     Log.modal = Log.modal && form->windowModality() == Qt::ApplicationModal && form->isVisible();
     form->resize(500, 300);
     Log.followsResize = Log.followsResize && form->WebBrowser1->geometry() == form->rect();
@@ -54,6 +69,9 @@ private slots:
     void clickOpensViewerOnlyForSchemelessLinks();
     void clickInEmptyGridOpensNothing();
     void secondClickOpensNewWindow();
+    void toolWindowAtItsPlace();
+    void addressThatDoesNotParseShowsTheError();
+    void timersFireWhileTheViewerIsOpen();
 
 private:
     void AddRow(const QString& title, const QString& picUrl);
@@ -69,12 +87,14 @@ void TestWebForm::init()
     Log = TViewerLog();
     TWebForm::SetOpenHook(CheckAndClose);
     m_fixture = new TMainFormFixture;
+    MainFixture = m_fixture;
     m_form = m_fixture->Start();
 }
 
 void TestWebForm::cleanup()
 {
     delete m_fixture;
+    MainFixture = nullptr;
     TWebForm::SetOpenHook(nullptr);
 }
 
@@ -145,10 +165,19 @@ void TestWebForm::clickOpensViewerOnlyForSchemelessLinks()
     QCOMPARE(Log.forms.size(), opened);
 }
 
+// A click where a link cell stood before the grid was emptied opens nothing.
 void TestWebForm::clickInEmptyGridOpensNothing()
 {
-    QTest::mouseClick(m_form->grid->viewport(), Qt::LeftButton, {}, QPoint(40, 10));
-    QVERIFY(Log.forms.isEmpty());
+    AddRow("//127.0.0.1:1/t", "");
+    QTableView* grid = m_form->grid;
+    const QPoint where = grid->visualRect(grid->model()->index(0, 0)).center();
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, where);
+    QCOMPARE(Log.forms.size(), 1); // the cell was there and opened the viewer
+    QString error;
+    QVERIFY2(m_fixture->Dm()->OpenGoodsQuery(&error), qPrintable(error));
+    QCOMPARE(grid->model()->rowCount(), 0);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, where);
+    QCOMPARE(Log.forms.size(), 1);
 }
 
 void TestWebForm::secondClickOpensNewWindow()
@@ -159,6 +188,64 @@ void TestWebForm::secondClickOpensNewWindow()
     ClickCell(0, "pic_url");
     QCOMPARE(Log.forms.size(), 2);
     QCOMPARE(Log.urls, QList<QUrl>({QUrl("http://127.0.0.1:1/a"), QUrl("http://127.0.0.1:1/a")}));
+}
+
+// A tool window with a close button only, at its design place and size; a notice sent to it is shown.
+void TestWebForm::toolWindowAtItsPlace()
+{
+    AddRow("t", "//127.0.0.1:1/a");
+    m_fixture->ClearBoxes();
+    ClickCell(0, "pic_url");
+    QCOMPARE(Log.forms.size(), 1);
+    QCOMPARE(Log.flags & Qt::WindowType_Mask, Qt::Tool);
+    QVERIFY(Log.flags & Qt::WindowTitleHint);
+    QVERIFY(Log.flags & Qt::WindowCloseButtonHint);
+    QVERIFY(!(Log.flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+    QCOMPARE(Log.openedAt, QRect(192, 132, 870, 500));
+    QCOMPARE(Log.noticeBoxes, QStringLiteral("警告|查看器"));
+}
+
+// The address is checked before the viewer shows: one that does not parse opens no window and its reason
+// reaches the user.
+void TestWebForm::addressThatDoesNotParseShowsTheError()
+{
+    AddRow("t", "//[::1/bad");
+    m_fixture->ClearBoxes();
+    ClickCell(0, "pic_url");
+    QVERIFY(Log.forms.isEmpty());
+    QCOMPARE(m_fixture->Boxes().size(), 1);
+    QVERIFY2(m_fixture->Boxes().first().contains("http://[::1/bad"), qPrintable(m_fixture->Boxes().first()));
+
+    TWebForm viewer;
+    QString error;
+    QVERIFY(!viewer.ShowPage("http://exa mple.com/", &error));
+    QVERIFY(!error.isEmpty());
+    QVERIFY(!viewer.isVisible());
+}
+
+// The viewer's loop dispatches the scheduler's timers: a deferred call closes the viewer.
+void TestWebForm::timersFireWhileTheViewerIsOpen()
+{
+    TWebForm::SetOpenHook(nullptr);
+    bool closedByTimer = false;
+    DelayCall(QString(), true, 200, 0.05, [&closedByTimer](const QString&) {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (qobject_cast<TWebForm*>(widget) != nullptr && widget->isVisible() && !closedByTimer) {
+                closedByTimer = true;
+                widget->close();
+            }
+        }
+    });
+    bool fallback = false;
+    TWebForm viewer;
+    QTimer::singleShot(20000, &viewer, [&]() {
+        fallback = true;
+        viewer.close();
+    });
+    QString error;
+    QVERIFY(viewer.ShowPage("http://127.0.0.1:1/x", &error));
+    QVERIFY(closedByTimer);
+    QVERIFY(!fallback);
 }
 
 int main(int argc, char** argv)

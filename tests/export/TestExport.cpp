@@ -103,6 +103,8 @@ private slots:
     void unwritablePathFails_data();
     void unwritablePathFails();
     void fullSheetContinuesOnNextSheet();
+    void sheetCellTexts_data();
+    void sheetCellTexts();
 
 private:
     void AddFormats();
@@ -340,6 +342,42 @@ void TestExport::fullSheetContinuesOnNextSheet()
     QCOMPARE(TWorkbookReader::SheetNames(path), QStringList({"Sheet1", "Sheet2"}));
     QCOMPARE(ReadSheet(path, 1), QList<QStringList>({{"s:标题"}, {"n:1"}, {"n:2"}}));
     QCOMPARE(ReadSheet(path, 2), QList<QStringList>({{"s:标题"}, {"n:3"}, {"n:4"}}));
+}
+
+// Texts a sheet cell cannot hold as they are: cut at 32 767 characters, and without the two code points XML
+// forbids (either would make the whole sheet unreadable).
+void TestExport::sheetCellTexts_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("cell");
+    const QString chinese = QStringLiteral("办公桌椅书架").repeated(6667).left(40000);
+    QTest::newRow("40 000 Chinese characters") << chinese << chinese.left(32767);
+    QTest::newRow("exactly the limit") << chinese.left(32767) << chinese.left(32767);
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
+    QTest::newRow("pair across the cut is left out whole")
+        << QString(32766, QLatin1Char('x')) + emoji + "tail" << QString(32766, QLatin1Char('x'));
+    QTest::newRow("U+FFFE and U+FFFF") << QStringLiteral("价") + QChar(0xFFFE) + QStringLiteral("格") + QChar(0xFFFF)
+                                       << QStringLiteral("价格");
+}
+
+void TestExport::sheetCellTexts()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, cell);
+    const QString path = m_dir->filePath("texts.xlsx");
+    TXlsxWriter writer;
+    QString error;
+    QVERIFY2(writer.Open(path, &error), qPrintable(error));
+    const QVariant value(text);
+    const QVariant after(QStringLiteral("next"));
+    QVERIFY2(writer.WriteRow({&value, 1}, &error), qPrintable(error));
+    QVERIFY2(writer.WriteRow({&after, 1}, &error), qPrintable(error));
+    QVERIFY2(writer.Commit(&error), qPrintable(error));
+    const QList<QStringList> rows = ReadSheet(path);
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows[0].first().size(), cell.size() + 2);
+    QCOMPARE(rows[0].first(), "s:" + cell);
+    QCOMPARE(rows[1].first(), QStringLiteral("s:next"));
 }
 
 QTEST_GUILESS_MAIN(TestExport)

@@ -1,13 +1,19 @@
 #include "net/HttpGetString.h"
+#include "net/TAbortSignal.h"
 #include "platform/CodePage.h"
 #include "tests/support/TFakeMarketplace.h"
+#include "tests/support/TFullListener.h"
 
+#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTest>
+#include <QThread>
 
 #include <memory>
+#include <thread>
 
 Q_DECLARE_METATYPE(TResponseScript)
+Q_DECLARE_METATYPE(THttpFailure)
 
 namespace {
 // Short enough to keep the suite fast, long enough for a loaded machine to deliver each packet in time.
@@ -21,6 +27,16 @@ QByteArray Head(const QByteArray& headers)
 QByteArray Filler(qsizetype size, char c)
 {
     return QByteArray(size, c);
+}
+
+// Waits short enough for a test and far apart, so that which of them ended a download is never in doubt.
+THttpOptions ShortWaits()
+{
+    THttpOptions options;
+    options.ConnectMs = 600;
+    options.SilenceMs = 400;
+    options.DeadlineMs = 1500;
+    return options;
 }
 } // namespace
 
@@ -48,6 +64,14 @@ private slots:
     void unsafeUrlIsNeverSent_data();
     void unsafeUrlIsNeverSent();
     void cookiesAreNeverSent();
+    void chunkSizesAreHex_data();
+    void chunkSizesAreHex();
+    void outcomeKeepsWhatTheExchangeLearned_data();
+    void outcomeKeepsWhatTheExchangeLearned();
+    void waitsBoundHostileServers_data();
+    void waitsBoundHostileServers();
+    void abortEndsEveryWait_data();
+    void abortEndsEveryWait();
 
 private:
     std::unique_ptr<TFakeMarketplace> m_server;
@@ -271,7 +295,9 @@ void TestHttpGetString::refusedConnectionGivesEmptyText()
     const quint16 port = closed.serverPort();
     closed.close();
 
-    QCOMPARE(HttpGetString(QStringLiteral("http://127.0.0.1:%1/").arg(port), WaitMs), QString());
+    THttpResult outcome;
+    QCOMPARE(HttpGetString(QStringLiteral("http://127.0.0.1:%1/").arg(port), ShortWaits(), &outcome), QString());
+    QCOMPARE(outcome.failure, THttpFailure::Connect);
 }
 
 void TestHttpGetString::httpsIsNotAttempted()
@@ -315,6 +341,164 @@ void TestHttpGetString::cookiesAreNeverSent()
     QCOMPARE(requests.size(), 2);
     QCOMPARE(requests[1], requests[0]);
     QVERIFY(!requests[1].contains("Cookie"));
+}
+
+// Chunk sizes of more than one hex digit, and a size line that arrives in two reads.
+void TestHttpGetString::chunkSizesAreHex_data()
+{
+    QTest::addColumn<TResponseScript>("script");
+    QTest::addColumn<QByteArray>("body");
+
+    const QByteArray a26 = Filler(0x1A, 'a');
+    const QByteArray b256 = Filler(0x100, 'b');
+    const QByteArray head = Head("Transfer-Encoding: chunked\r\n");
+    QTest::newRow("1A and 100") << TResponseScript::Raw(head + "1A\r\n" + a26 + "\r\n100\r\n" + b256 + "\r\n0\r\n\r\n")
+                                << a26 + b256;
+    QTest::newRow("size 100 split across two reads")
+        << TResponseScript::Raw(head + "1A\r\n" + a26 + "\r\n1").Pause(100).Send("00\r\n" + b256 + "\r\n0\r\n\r\n")
+        << a26 + b256;
+    QTest::newRow("size 1A split across two reads")
+        << TResponseScript::Raw(head + "1").Pause(100).Send("a\r\n" + a26 + "\r\n0\r\n\r\n") << a26;
+}
+
+void TestHttpGetString::chunkSizesAreHex()
+{
+    QFETCH(TResponseScript, script);
+    QFETCH(QByteArray, body);
+    m_server->Enqueue(script.Stall());
+
+    const THttpResult result = HttpGet(m_server->Url("/"), WaitMs);
+
+    QVERIFY(result.ok);
+    QCOMPARE(result.body, body);
+}
+
+// The status, the redirect target and the kind of failure survive the download, for the run to report.
+void TestHttpGetString::outcomeKeepsWhatTheExchangeLearned_data()
+{
+    QTest::addColumn<TResponseScript>("script");
+    QTest::addColumn<THttpFailure>("failure");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("location");
+
+    QTest::newRow("200") << TResponseScript::WithLength(200, "page") << THttpFailure::None << 200 << QByteArray();
+    QTest::newRow("404") << TResponseScript::WithLength(404, "<html>gone</html>") << THttpFailure::None << 404
+                         << QByteArray();
+    QTest::newRow("302 to https") << TResponseScript::WithLength(302, "", {"Location:  https://s.example/search?q=x "})
+                                  << THttpFailure::None << 302 << QByteArray("https://s.example/search?q=x");
+    QTest::newRow("no status line") << TResponseScript::Raw("<html>x</html>") << THttpFailure::None << 0
+                                    << QByteArray();
+    QTest::newRow("cut off") << TResponseScript::Raw(Head("Content-Length: 10\r\n") + "hello") << THttpFailure::CutOff
+                             << 200 << QByteArray();
+    QTest::newRow("too large") << TResponseScript::Raw(Head("Content-Length: 99999999999999999999\r\n"))
+                               << THttpFailure::TooLarge << 200 << QByteArray();
+    QTest::newRow("not UTF-8") << TResponseScript::WithLength(200, "\xff\xfe binary") << THttpFailure::Encoding << 200
+                               << QByteArray();
+}
+
+void TestHttpGetString::outcomeKeepsWhatTheExchangeLearned()
+{
+    QFETCH(TResponseScript, script);
+    QFETCH(THttpFailure, failure);
+    QFETCH(int, status);
+    QFETCH(QByteArray, location);
+    m_server->Enqueue(script);
+
+    THttpResult outcome;
+    HttpGetString(m_server->Url("/"), ShortWaits(), &outcome);
+
+    QCOMPARE(outcome.failure, failure);
+    QCOMPARE(outcome.ok, failure == THttpFailure::None);
+    QCOMPARE(outcome.status, status);
+    QCOMPARE(outcome.location, location);
+    QVERIFY(outcome.body.isEmpty());
+}
+
+// Every way a server can hold a download ends it with an empty text within its wait: silent after the accept,
+// a byte now and then (each within the silence wait, the page never done), or no answer to the connection.
+void TestHttpGetString::waitsBoundHostileServers_data()
+{
+    QTest::addColumn<TResponseScript>("script"); // unused for the full listener
+    QTest::addColumn<bool>("fullListener");
+    QTest::addColumn<THttpFailure>("failure");
+    QTest::addColumn<int>("waitMs"); // the wait that ends it
+
+    const THttpOptions waits = ShortWaits();
+    QTest::newRow("silent after accept") << TResponseScript().Stall() << false << THttpFailure::Silence
+                                         << waits.SilenceMs;
+    QTest::newRow("silent inside the body") << TResponseScript::Raw(Head("Content-Length: 9\r\n") + "abc").Stall()
+                                            << false << THttpFailure::Silence << waits.SilenceMs;
+    QTest::newRow("a byte every 100 ms") << TResponseScript().Drip(Head({}) + Filler(200, 'x'), 1, 100).Stall() << false
+                                         << THttpFailure::Deadline << waits.DeadlineMs;
+    QTest::newRow("listener never accepts")
+        << TResponseScript() << true << THttpFailure::ConnectTimeout << waits.ConnectMs;
+}
+
+void TestHttpGetString::waitsBoundHostileServers()
+{
+    QFETCH(TResponseScript, script);
+    QFETCH(bool, fullListener);
+    QFETCH(THttpFailure, failure);
+    QFETCH(int, waitMs);
+    TFullListener listener;
+    QString url = m_server->Url("/");
+    if (fullListener) {
+        QVERIFY(listener.Port() != 0);
+        url = QStringLiteral("http://127.0.0.1:%1/").arg(listener.Port());
+    } else {
+        m_server->Enqueue(script);
+    }
+
+    QElapsedTimer clock;
+    clock.start();
+    THttpResult outcome;
+    QCOMPARE(HttpGetString(url, ShortWaits(), &outcome), QString());
+    const qint64 elapsed = clock.elapsed();
+
+    QCOMPARE(outcome.failure, failure);
+    QVERIFY2(elapsed >= waitMs - 50 && elapsed < waitMs + 2000, qPrintable(QString::number(elapsed)));
+}
+
+// The abort ends a download at once wherever it waits, long before any of its waits would.
+void TestHttpGetString::abortEndsEveryWait_data()
+{
+    QTest::addColumn<TResponseScript>("script");
+    QTest::addColumn<bool>("fullListener");
+    QTest::newRow("connecting") << TResponseScript() << true;
+    QTest::newRow("waiting for the head") << TResponseScript().Stall() << false;
+    QTest::newRow("inside a dripping body")
+        << TResponseScript().Drip(Head({}) + Filler(200, 'x'), 1, 50).Stall() << false;
+}
+
+void TestHttpGetString::abortEndsEveryWait()
+{
+    QFETCH(TResponseScript, script);
+    QFETCH(bool, fullListener);
+    TFullListener listener;
+    QString url = m_server->Url("/");
+    if (fullListener) {
+        QVERIFY(listener.Port() != 0);
+        url = QStringLiteral("http://127.0.0.1:%1/").arg(listener.Port());
+    } else {
+        m_server->Enqueue(script);
+    }
+    THttpOptions options;
+    options.Abort = std::make_shared<TAbortSignal>();
+    std::thread aborter([abort = options.Abort]() {
+        QThread::msleep(300);
+        abort->Fire();
+    });
+
+    QElapsedTimer clock;
+    clock.start();
+    THttpResult outcome;
+    const QString text = HttpGetString(url, options, &outcome);
+    const qint64 elapsed = clock.elapsed();
+    aborter.join();
+
+    QCOMPARE(text, QString());
+    QCOMPARE(outcome.failure, THttpFailure::Aborted);
+    QVERIFY2(elapsed < 1500, qPrintable(QString::number(elapsed)));
 }
 
 QTEST_GUILESS_MAIN(TestHttpGetString)

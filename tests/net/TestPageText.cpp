@@ -32,6 +32,8 @@ void TestPageText::fromUtf8_data()
     QTest::newRow("stray continuation") << QByteArray("a\x80z") << false << QString();
     QTest::newRow("overlong two-byte") << QByteArray("\xC0\xAF") << false << QString();
     QTest::newRow("overlong three-byte") << QByteArray("\xE0\x80\xAF") << false << QString();
+    QTest::newRow("overlong four-byte") << QByteArray("\xF0\x8F\xBF\xBF") << false << QString();
+    QTest::newRow("smallest four-byte") << QByteArray("\xF0\x90\x80\x80") << true << QStringLiteral("?");
     QTest::newRow("surrogate") << QByteArray("\xED\xA0\x80") << false << QString();
     QTest::newRow("beyond U+10FFFF") << QByteArray("\xF4\x90\x80\x80") << false << QString();
     QTest::newRow("byte FF") << QByteArray("\xFF") << false << QString();

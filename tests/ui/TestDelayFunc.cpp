@@ -1,8 +1,12 @@
 #include "ui/TMessageBox.h"
 #include "ui/uDelayFunc.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QTest>
+#include <QWidget>
+
+#include <stdexcept>
 
 namespace {
 QStringList PlainCalls;
@@ -34,6 +38,11 @@ private slots:
     void failedRearmShowsBoxAndStops();
     void failedFirstArmNeverRuns();
     void initTwiceKeepsTheScheduler();
+    void raisingProcedureIsDropped();
+    void firesInsideAModalBox();
+    void unknownTimerIdIsIgnored();
+    void doneFromInsideARunningProcedure_data();
+    void doneFromInsideARunningProcedure();
 };
 
 void TestDelayFunc::intervalRounding_data()
@@ -45,6 +54,14 @@ void TestDelayFunc::intervalRounding_data()
     QTest::newRow("below half") << 0.0004 << 0;
     QTest::newRow("above half") << 0.0006 << 1;
     QTest::newRow("zero") << 0.0 << 0;
+    QTest::newRow("negative stays negative") << -1.0 << -1000;
+    // From 24.8 days on, the milliseconds no longer fit the timer's interval: it waits as long as it can.
+    QTest::newRow("24.8 days") << 24.8 * 86400 << 2142720000;
+    QTest::newRow("largest interval") << 2147483.647 << 2147483647;
+    QTest::newRow("25 days") << 25.0 * 86400 << 2147483647;
+    QTest::newRow("a year") << 365.0 * 86400 << 2147483647;
+    QTest::newRow("infinite") << qInf() << 2147483647;
+    QTest::newRow("not a number cannot be armed") << qQNaN() << -1;
 }
 
 void TestDelayFunc::intervalRounding()
@@ -151,6 +168,93 @@ void TestDelayFunc::initTwiceKeepsTheScheduler()
     TDelayProcManager* first = DelayProcManager;
     TDelayProcManager::Init();
     QCOMPARE(DelayProcManager, first);
+}
+
+void TestDelayFunc::raisingProcedureIsDropped()
+{
+    int calls = 0;
+    TDelayProc* entry = DelayCall(QString(), true, 3, 60.0, [&calls](const QString&) {
+        ++calls;
+        throw std::runtime_error("failed");
+    });
+    bool raised = false;
+    try {
+        DelayProcManager->TimerProc(entry->TimerId);
+    } catch (const std::runtime_error&) {
+        raised = true;
+    }
+    QVERIFY(raised);
+    QCOMPARE(calls, 1);
+    QCOMPARE(DelayProcManager->PendingCount(), 0); // dropped, not armed again
+}
+
+void TestDelayFunc::firesInsideAModalBox()
+{
+    // The first entry shows a real modal box; the second fires inside the box's loop and closes it.
+    bool boxWasOpen = false;
+    bool returned = false;
+    DelayCall(QString(), false, 1, 0.01, [&returned](const QString&) {
+        TMessageBox::Show(TMessageBox::Information, "modal", "box");
+        returned = true;
+    });
+    DelayCall(QString(), true, 50, 0.05, [&boxWasOpen](const QString&) {
+        QWidget* box = QApplication::activeModalWidget();
+        if (box != nullptr && !boxWasOpen) {
+            boxWasOpen = true;
+            box->close();
+        }
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(returned, 5000);
+    QVERIFY(boxWasOpen);
+}
+
+void TestDelayFunc::unknownTimerIdIsIgnored()
+{
+    int calls = 0;
+    TDelayProc* entry = DelayCall(QString(), false, 1, 0.05, [&calls](const QString&) { ++calls; });
+    DelayProcManager->TimerProc(entry->TimerId + 1000);
+    DelayProcManager->TimerProc(0);
+    QCOMPARE(calls, 0);
+    QCOMPARE(DelayProcManager->PendingCount(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(calls, 1, 3000);
+}
+
+void TestDelayFunc::doneFromInsideARunningProcedure_data()
+{
+    QTest::addColumn<bool>("repeating");
+    QTest::addColumn<bool>("restart"); // a new scheduler is started inside the procedure too
+    QTest::newRow("once") << false << false;
+    QTest::newRow("repeating") << true << false;
+    QTest::newRow("repeating, restarted inside") << true << true;
+}
+
+// Shutting down from inside a procedure drops the pending entries and leaves the running one alone: it
+// finishes, is never armed again, and the scheduler goes once it has returned.
+void TestDelayFunc::doneFromInsideARunningProcedure()
+{
+    QFETCH(bool, repeating);
+    QFETCH(bool, restart);
+    int calls = 0;
+    int pendingCalls = 0;
+    QString seen;
+    DelayCall(QString(), false, 1, 5.0, [&pendingCalls](const QString&) { ++pendingCalls; });
+    DelayCall("own text", repeating, 3, 0.01, [&](const QString& text) {
+        ++calls;
+        TDelayProcManager::Done();
+        QVERIFY(DelayProcManager == nullptr);
+        if (restart) {
+            TDelayProcManager::Init();
+        }
+        seen = text; // the entry is intact after the shutdown
+    });
+    QTRY_COMPARE_WITH_TIMEOUT(calls, 1, 3000);
+    QCOMPARE(DelayProcManager != nullptr, restart);
+    QCOMPARE(seen, QStringLiteral("own text"));
+    TDelayProcManager::Init();
+    QTest::qWait(80);
+    QCOMPARE(calls, 1);
+    QCOMPARE(pendingCalls, 0);
+    QCOMPARE(DelayProcManager->PendingCount(), 0);
 }
 
 QTEST_MAIN(TestDelayFunc)

@@ -3,9 +3,12 @@
 #include "ui/uFrmComm.h"
 #include "ui/uPubFunc.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QPointer>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 namespace {
 struct Box
@@ -50,6 +53,8 @@ private slots:
     void noticeKinds();
     void noticeFromWorkerThreadWaitsForTheBox();
     void noticeToClosedWindowShowsNothing();
+    void showModal_data();
+    void showModal();
 
 private:
     QList<Box> m_boxes;
@@ -117,16 +122,18 @@ void TestNotice::noticeKinds_data()
 {
     QTest::addColumn<quint32>("kind");
     QTest::addColumn<QString>("caption");
-    QTest::newRow("information") << 1u << QStringLiteral("提示");
-    QTest::newRow("warning") << 2u << QStringLiteral("警告");
-    QTest::newRow("kind 0") << 0u << QString();
-    QTest::newRow("kind 3") << 3u << QString();
+    QTest::addColumn<int>("icon");
+    QTest::newRow("information") << 1u << QStringLiteral("提示") << int(TMessageBox::Information);
+    QTest::newRow("warning") << 2u << QStringLiteral("警告") << int(TMessageBox::Warning);
+    QTest::newRow("kind 0") << 0u << QString() << -1;
+    QTest::newRow("kind 3") << 3u << QString() << -1;
 }
 
 void TestNotice::noticeKinds()
 {
     QFETCH(quint32, kind);
     QFETCH(QString, caption);
+    QFETCH(int, icon);
     TCommForm form;
     TNoticeEvent event(kind, TPubFunc::NoticeBuffer("x"));
     QVERIFY(QCoreApplication::sendEvent(&form, &event));
@@ -135,6 +142,15 @@ void TestNotice::noticeKinds()
     } else {
         QCOMPARE(m_boxes.size(), 1);
         QCOMPARE(m_boxes[0].caption, caption);
+        QCOMPARE(int(m_boxes[0].icon), icon);
+    }
+    // The box shown directly, without a window, has the same caption and icon.
+    m_boxes.clear();
+    PubFunc->ShowMsgBox("y", int(kind));
+    QCOMPARE(m_boxes.size(), caption.isEmpty() ? 0 : 1);
+    if (!caption.isEmpty()) {
+        QCOMPARE(m_boxes[0].caption, caption);
+        QCOMPARE(int(m_boxes[0].icon), icon);
     }
 }
 
@@ -162,6 +178,43 @@ void TestNotice::noticeToClosedWindowShowsNothing()
     delete form;
     PubFunc->ShowNotice("gone");
     QVERIFY(m_boxes.isEmpty());
+}
+
+// A window shown modally returns the result it was done with, or a cancel when it closed otherwise.
+void TestNotice::showModal_data()
+{
+    QTest::addColumn<QString>("ending");
+    QTest::addColumn<int>("result");
+    QTest::newRow("done with ok") << "ok" << int(TCommForm::ModalOk);
+    QTest::newRow("closed") << "close" << int(TCommForm::ModalCancel);
+    QTest::newRow("hidden") << "hide" << int(TCommForm::ModalCancel);
+    QTest::newRow("destroyed") << "delete" << int(TCommForm::ModalCancel);
+}
+
+void TestNotice::showModal()
+{
+    QFETCH(QString, ending);
+    QFETCH(int, result);
+    QPointer<TCommForm> form = new TCommForm(nullptr, Qt::Dialog);
+    bool modal = false;
+    QTimer::singleShot(20, qApp, [&]() {
+        modal = QApplication::activeModalWidget() == form;
+        if (ending == "ok") {
+            form->Done(TCommForm::ModalOk);
+        } else if (ending == "close") {
+            form->close();
+        } else if (ending == "hide") {
+            form->hide();
+        } else {
+            delete form;
+        }
+    });
+    QCOMPARE(form->ShowModal(), result);
+    QVERIFY(modal);
+    if (form != nullptr) {
+        QVERIFY(!form->isVisible());
+        delete form;
+    }
 }
 
 QTEST_MAIN(TestNotice)
