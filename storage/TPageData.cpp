@@ -1,6 +1,7 @@
 #include "storage/TPageData.h"
 
 #include "storage/TInsituJsonReader.h"
+#include "storage/TListingReader.h"
 
 #include <QByteArray>
 
@@ -41,11 +42,7 @@ qsizetype TrimmedLength(QStringView cut, bool keepBrace)
 
 const rapidjson::Value* Member(const rapidjson::Value* object, const char* name)
 {
-    if (object == nullptr || !object->IsObject()) {
-        return nullptr;
-    }
-    const auto it = object->FindMember(name);
-    return it == object->MemberEnd() ? nullptr : &it->value;
+    return object != nullptr ? TListingReader::Member(*object, name) : nullptr;
 }
 } // namespace
 
@@ -141,6 +138,31 @@ bool TPageData::Parse(QByteArray text, qsizetype from, TParsed* parsed)
 bool TPageData::Parse(QStringView block, TParsed* parsed)
 {
     return Parse(block.toUtf8(), parsed);
+}
+
+bool TPageData::NestsWithin(QStringView block, int maxDepth)
+{
+    int depth = 0;
+    for (qsizetype i = 0; i < block.size(); ++i) {
+        const char16_t c = block[i].unicode();
+        if (c == u'[' || c == u'{') {
+            if (++depth > maxDepth) {
+                return false;
+            }
+        } else if (c == u']' || c == u'}') {
+            if (--depth <= 0) {
+                return true; // the first value is complete: what follows is never read
+            }
+        } else if (c == u'"') {
+            // To the closing quote: one not escaped by an odd run of backslashes.
+            for (++i; i < block.size() && block[i] != u'"'; ++i) {
+                if (block[i] == u'\\') {
+                    ++i;
+                }
+            }
+        }
+    }
+    return true;
 }
 
 const rapidjson::Value* TPageData::ListingArray(const rapidjson::Value& document, qint32 framing)

@@ -56,6 +56,10 @@ public:
     static bool Parse(QByteArray text, qsizetype from, TParsed* parsed);
     static bool Parse(QStringView block, TParsed* parsed);
 
+    // Whether the first value of a block nests no deeper than maxDepth, read by its brackets alone (strings
+    // skipped); a quick check that spares converting a large block that cannot parse.
+    static bool NestsWithin(QStringView block, int maxDepth);
+
     // The listing array of a framing: mods.itemlist.data.auctions, or the document itself.
     // Null when the path is missing or does not lead to an array.
     static const rapidjson::Value* ListingArray(const rapidjson::Value& document, qint32 framing);

@@ -53,6 +53,12 @@ TPageResult TPagePipeline::RunUtf8(const QString& keyword, QByteArray page)
 
 TPageResult TPagePipeline::Store(const QString& keyword, const QString& block, qint32 framing)
 {
+    // A large block is converted only when its nesting allows it to parse: the text is held by the caller
+    // meanwhile, and a hostile block would cost its size twice over.
+    constexpr qsizetype LargeBlock = 4 << 20;
+    if (block.size() > LargeBlock && !TPageData::NestsWithin(block, TPageData::MaxDepth)) {
+        return Failed(framing, TPageFailure::NotParsed);
+    }
     return StoreUtf8(keyword, block.toUtf8(), 0, framing);
 }
 

@@ -12,6 +12,8 @@ private slots:
     void listingArray_data();
     void listingArray();
     void textsArriveAsUtf8();
+    void nestsWithin_data();
+    void nestsWithin();
     void title_data();
     void title();
 };
@@ -121,6 +123,26 @@ void TestPageData::title()
     QFETCH(QString, page);
     QFETCH(QString, title);
     QCOMPARE(TPageData::Title(page), title);
+}
+
+void TestPageData::nestsWithin_data()
+{
+    QTest::addColumn<QString>("block");
+    QTest::addColumn<int>("maxDepth");
+    QTest::addColumn<bool>("within");
+    QTest::newRow("as deep as allowed") << "[{\"a\":[1]}]" << 3 << true;
+    QTest::newRow("one deeper") << "[{\"a\":[1]}]" << 2 << false;
+    QTest::newRow("brackets in strings") << "[\"[[{{\"]" << 1 << true;
+    QTest::newRow("escaped quote in a string") << "[\"\\\"[[\"]" << 1 << true;
+    QTest::newRow("escaped backslash ends the string") << "[\"\\\\\",[[]]]" << 1 << false;
+    QTest::newRow("text after the value") << "[1] [[[[" << 1 << true;
+}
+
+void TestPageData::nestsWithin()
+{
+    QFETCH(QString, block);
+    QFETCH(int, maxDepth);
+    QTEST(TPageData::NestsWithin(block, maxDepth), "within");
 }
 
 QTEST_GUILESS_MAIN(TestPageData)
