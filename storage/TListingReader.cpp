@@ -18,15 +18,6 @@ namespace {
 constexpr double AmountLimit = 922337203685477.5807;
 constexpr qint64 AmountScale = 10000;
 
-const rapidjson::Value* Member(const rapidjson::Value& listing, const char* key)
-{
-    if (!listing.IsObject()) {
-        return nullptr;
-    }
-    const auto it = listing.FindMember(key);
-    return it != listing.MemberEnd() ? &it->value : nullptr;
-}
-
 bool IsBlank(char c)
 {
     return c == ' ' || c == '\t';
@@ -210,6 +201,15 @@ public:
     }
 };
 } // namespace
+
+const rapidjson::Value* TListingReader::Member(const rapidjson::Value& object, const char* key)
+{
+    if (!object.IsObject()) {
+        return nullptr;
+    }
+    const auto it = object.FindMember(key);
+    return it != object.MemberEnd() ? &it->value : nullptr;
+}
 
 QString TListingReader::TextOf(const rapidjson::Value& value)
 {

@@ -128,7 +128,7 @@ bool TDBFunc::ExecuteSql(const QString& sql)
     statement.replace(QLatin1String("\\r"), QLatin1String("\r"));
     QString error;
     if (Connection() == nullptr) {
-        error = QStringLiteral("Operation is not allowed when the object is closed.");
+        error = TConnection::NotOpenMessage();
     } else if (Connection()->Execute(statement, &error)) {
         return true;
     }
@@ -158,7 +158,7 @@ std::unique_ptr<TRowSet> TDBFunc::CreateQuery(const QString& sql, QString* error
     auto query = std::make_unique<TRowSet>();
     query->SetConnection(Connection());
     if (!IsConnected()) {
-        *error = QStringLiteral("Operation is not allowed when the object is closed.");
+        *error = TConnection::NotOpenMessage();
         return nullptr;
     }
     if (!OpenQuery(query.get(), sql, error)) {

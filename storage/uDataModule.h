@@ -55,7 +55,6 @@ public:
     TRowSet* qrGoodsList() const { return m_qrGoodsList.get(); }
     // The model the grid binds to: the goods query's visible fields as columns.
     QAbstractItemModel* dsGoodsList() const;
-    TRowSetModel* GoodsModel() const { return m_dsGoodsList.get(); }
     // The database layer, from OpenDatabase to CloseDatabase; null otherwise.
     TDBFunc* DBFunc() const { return FDBFunc.get(); }
 

@@ -12,7 +12,6 @@ public:
     explicit TLinkDelegate(QObject* parent = nullptr);
 
     void SetLinkColumns(const QSet<int>& columns) { m_linkColumns = columns; }
-    bool IsLinkColumn(int column) const { return m_linkColumns.contains(column); }
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;

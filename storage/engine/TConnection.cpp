@@ -103,11 +103,6 @@ bool ReadNames(sqlite3* db, const char* sql, const QString& argument, QStringLis
     return true;
 }
 
-QString NotOpen()
-{
-    return QStringLiteral("Operation is not allowed when the object is closed.");
-}
-
 // Creates the encrypted file and returns the connection to it; nothing is left behind on failure.
 TSqliteHandle CreateKeyed(const TTarget& target, QString* error)
 {
@@ -139,6 +134,11 @@ QByteArray FileIdentity(const QString& path)
         + QByteArray::number(static_cast<qulonglong>(info.st_ino));
 }
 } // namespace
+
+QString TConnection::NotOpenMessage()
+{
+    return QStringLiteral("Operation is not allowed when the object is closed.");
+}
 
 TConnection::TConnection(QObject* parent)
     : QObject(parent)
@@ -248,7 +248,7 @@ void TConnection::Close()
 bool TConnection::Execute(const QString& sql, QString* error)
 {
     if (m_db == nullptr) {
-        *error = NotOpen();
+        *error = NotOpenMessage();
         return false;
     }
     const QByteArray text = TJetDialect::Translate(sql).toUtf8();
@@ -277,7 +277,7 @@ bool TConnection::Execute(const QString& sql, QString* error)
 bool TConnection::Tables(QStringList* names, QString* error) const
 {
     if (m_db == nullptr) {
-        *error = NotOpen();
+        *error = NotOpenMessage();
         return false;
     }
     return ReadNames(
@@ -290,7 +290,7 @@ bool TConnection::Tables(QStringList* names, QString* error) const
 bool TConnection::Columns(const QString& table, QStringList* names, QString* error) const
 {
     if (m_db == nullptr) {
-        *error = NotOpen();
+        *error = NotOpenMessage();
         return false;
     }
     return ReadNames(m_db.get(), "SELECT name FROM pragma_table_info(?1) ORDER BY cid", table, names, error);

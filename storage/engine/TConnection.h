@@ -17,6 +17,8 @@ class TConnection : public QObject
 
 public:
     static constexpr int BusyTimeoutMs = 8000;
+    // The provider's message for an operation on a closed connection, query or database.
+    static QString NotOpenMessage();
 
     explicit TConnection(QObject* parent = nullptr);
     ~TConnection() override;

@@ -1,24 +1,13 @@
 #include "storage/engine/TRowSet.h"
 
 #include "storage/engine/TConnection.h"
+#include "storage/engine/TJetDialect.h"
 #include "storage/engine/TSqlite.h"
 
 #include <algorithm>
 
 namespace {
 const QVariant NullValue;
-
-QString NotOpen()
-{
-    return QStringLiteral("Operation is not allowed when the object is closed.");
-}
-
-QString QuoteName(const QString& name)
-{
-    QString quoted = name;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
 
 QString FromUtf8(const unsigned char* text, int bytes)
 {
@@ -123,7 +112,7 @@ bool TRowSet::Open(const QString& sql, QString* error)
 {
     Close();
     if (m_connection == nullptr || !m_connection->IsOpen()) {
-        *error = NotOpen();
+        *error = TConnection::NotOpenMessage();
         return false;
     }
     sqlite3* db = m_connection->Handle();
@@ -297,7 +286,7 @@ QVariant& TRowSet::At(int row, int field)
 bool TRowSet::Append(QString* error)
 {
     if (!m_open) {
-        *error = NotOpen();
+        *error = TConnection::NotOpenMessage();
         return false;
     }
     Cancel();
@@ -339,7 +328,7 @@ void TRowSet::Reserve(int rows)
 bool TRowSet::ApplyUpdates(QString* error)
 {
     if (!m_open || m_connection == nullptr || !m_connection->IsOpen()) {
-        *error = NotOpen();
+        *error = TConnection::NotOpenMessage();
         return false;
     }
     if (PendingCount() == 0) {
@@ -398,14 +387,14 @@ sqlite3_stmt* TRowSet::InsertStatement(QString* error)
     QStringList parameters;
     for (const TField& field : m_fields) {
         if (!field.ReadOnly) {
-            names.append(QuoteName(field.Name));
+            names.append(TJetDialect::QuoteName(field.Name));
             parameters.append(QStringLiteral("?%1").arg(parameters.size() + 1));
         }
     }
-    const QByteArray sql
-        = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-              .arg(QuoteName(m_table), names.join(QLatin1String(", ")), parameters.join(QLatin1String(", ")))
-              .toUtf8();
+    const QByteArray sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                               .arg(TJetDialect::QuoteName(m_table), names.join(QLatin1String(", ")),
+                                    parameters.join(QLatin1String(", ")))
+                               .toUtf8();
     if (m_writes.insert != nullptr && m_writes.insertSql == sql) {
         return m_writes.insert.get();
     }

@@ -61,7 +61,6 @@ public:
     void SetValue(int field, QVariant value);
     void Post();
     void Cancel();
-    bool IsAppending() const { return m_appending; }
     // Makes room for this many more rows.
     void Reserve(int rows);
 
