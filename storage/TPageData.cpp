@@ -142,8 +142,12 @@ bool TPageData::Parse(QStringView block, TParsed* parsed)
 
 bool TPageData::NestsWithin(QStringView block, int maxDepth)
 {
+    const QStringView value = block.trimmed();
+    if (value.isEmpty() || (value.front() != u'[' && value.front() != u'{')) {
+        return true; // a scalar first value nests nothing
+    }
     int depth = 0;
-    for (qsizetype i = 0; i < block.size(); ++i) {
+    for (qsizetype i = value.data() - block.data(); i < block.size(); ++i) {
         const char16_t c = block[i].unicode();
         if (c == u'[' || c == u'{') {
             if (++depth > maxDepth) {

@@ -136,6 +136,7 @@ void TestPageData::nestsWithin_data()
     QTest::newRow("escaped quote in a string") << "[\"\\\"[[\"]" << 1 << true;
     QTest::newRow("escaped backslash ends the string") << "[\"\\\\\",[[]]]" << 1 << false;
     QTest::newRow("text after the value") << "[1] [[[[" << 1 << true;
+    QTest::newRow("text after a scalar") << " 1 [[[[" << 1 << true;
 }
 
 void TestPageData::nestsWithin()
