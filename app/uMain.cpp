@@ -1,5 +1,7 @@
 #include "app/uMain.h"
 
+#include "app/TLibraryWindow.h"
+#include "storage/TLibraryWorker.h"
 #include "storage/uConst.h"
 #include "storage/uDataModule.h"
 #include "ui/TApplication.h"
@@ -57,7 +59,11 @@ void TMainForm::InitAfterCreate()
         App()->SetTitle(windowTitle());
     }
     QString error;
-    if (!m_dm->OpenDatabase(DbPath, &error) || !m_dm->OpenGoodsQuery(&error)) {
+    m_dm->SetUpgradeProgress([this](qint64 done, qint64 total) { ShowUpgradeProgress(done, total); });
+    const bool opened = m_dm->OpenDatabase(DbPath, &error);
+    m_dm->SetUpgradeProgress({});
+    EndUpgradeProgress();
+    if (!opened || !m_dm->OpenGoodsQuery(&error)) {
         // The initialisation ends here: no settings are loaded and the window is not raised.
         TApplication::HandleError(error);
         return;
@@ -67,6 +73,7 @@ void TMainForm::InitAfterCreate()
     raise();
     activateWindow();
     emit Initialised();
+    PrepareLibrary();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)
@@ -81,6 +88,9 @@ void TMainForm::FormClose()
     if (m_waitLoop != nullptr) {
         m_waitLoop->quit(); // a run waiting for a page or in its pause ends at once
     }
+    delete m_library; // its worker ends before the database closes
+    m_library = nullptr;
+    m_libraryWorker.reset();
     StopExport();
     SaveSettings();
     m_dm->CloseDatabase();

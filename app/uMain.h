@@ -8,12 +8,14 @@
 #include <QModelIndex>
 #include <QString>
 
+#include <memory>
 #include <vector>
 
 class QComboBox;
 class QEventLoop;
 class QLabel;
 class QPlainTextEdit;
+class QProgressDialog;
 class QPushButton;
 class QTableView;
 class QTimer;
@@ -25,6 +27,8 @@ class TExportThread;
 struct TExportColumn;
 struct TExportRequest;
 class TFindDialog;
+class TLibraryWindow;
+class TLibraryWorker;
 class TLinkDelegate;
 class TProfileFile;
 class TProgressForm;
@@ -69,6 +73,7 @@ public:
     QLabel* Image1 = nullptr;
     QLabel* Image2 = nullptr;
     QPushButton* btnExport = nullptr;
+    QPushButton* btnLibrary = nullptr;
 
     bool StopFlag = false;
     qint32 PageFormat = -1; // -1 none found, 0 page-config block, 1 body block
@@ -83,6 +88,8 @@ public:
     int StorePageJson(const QString& keyword, const QString& block, QString* error);
     bool IsRunning() const { return m_running; }
     bool IsExporting() const { return m_exportThread != nullptr; }
+    // The library window while it is open; null before the first press of its button.
+    TLibraryWindow* Library() const { return m_library; }
 
     // The search URL of a page. The keyword's control characters, blanks, DEL and "#%&+<> go out
     // percent-encoded; every other character as its code page 936 bytes.
@@ -107,6 +114,7 @@ private slots:
     void RzBitBtn2Click();
     void gridCellClick(const QModelIndex& index);
     void btnExportClick();
+    void btnLibraryClick();
 
 private:
     bool CollectPages(const QString& keyword, int pageCount);
@@ -140,7 +148,6 @@ private:
     void SetDisplayWidths();
     void ShowFindDialog();
     void CreateGridActions();
-    void ShowCellMenu(const QPoint& pos);
     void SetRunProgress(const QString& text);
     void SetTabOrder();
     void PlaceControls();
@@ -160,6 +167,9 @@ private:
     void ExportProgress(qint64 done, qint64 total);
     void ExportFinished();
     void StopExport();
+    void ShowUpgradeProgress(qint64 done, qint64 total);
+    void PrepareLibrary();
+    void EndUpgradeProgress();
 
     TDM* m_dm;
     TRunParams m_params;
@@ -178,6 +188,9 @@ private:
     TPageResult m_pageResult; // the last page's outcome, from ExtractPageJson and StorePageJson
     TExportThread* m_exportThread = nullptr;
     TProgressForm* m_exportProgress = nullptr;
+    QProgressDialog* m_upgradeProgress = nullptr;
+    TLibraryWindow* m_library = nullptr;
+    std::unique_ptr<TLibraryWorker> m_libraryWorker; // opened ahead of the library window's first opening
 };
 
 extern TMainForm* MainForm;

@@ -5,6 +5,7 @@
 #include "storage/uDataModule.h"
 #include "ui/TApplication.h"
 #include "ui/TFindDialog.h"
+#include "ui/TGoodsGrid.h"
 #include "ui/TGridView.h"
 #include "ui/TIndicatorHeader.h"
 #include "ui/TLinkDelegate.h"
@@ -27,18 +28,7 @@ void TMainForm::CreateGrid()
 {
     grid = new TGridView(this);
     grid->setObjectName("grid");
-    grid->setVerticalHeader(new TIndicatorHeader(grid));
-    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    grid->setSelectionBehavior(QAbstractItemView::SelectItems);
-    grid->setShowGrid(true);
-    grid->setWordWrap(false);
-    grid->horizontalHeader()->setSectionsMovable(true);
-    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    grid->horizontalHeader()->setHighlightSections(false);
-    grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 4);
-    m_linkDelegate = new TLinkDelegate(grid);
-    grid->setItemDelegate(m_linkDelegate);
+    m_linkDelegate = TGoodsGrid::Prepare(grid);
     TRowSet* query = m_dm->qrGoodsList();
     for (int field = 0; field < query->FieldCount(); ++field) {
         query->SetVisible(field, GridFields.contains(query->Field(field).Name));

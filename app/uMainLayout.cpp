@@ -89,6 +89,10 @@ void TMainForm::CreateTopBar()
     Image2->setAlignment(Qt::AlignCenter);
     btnExport = NewButton(RzPanel1, "btnExport", QStringLiteral("导出"),
                           style()->standardIcon(QStyle::SP_DialogSaveButton), 520, 51);
+    // Above 导出, in the bar's free corner, so no other control moves.
+    btnLibrary = NewButton(RzPanel1, "btnLibrary", QStringLiteral("数据库"),
+                           style()->standardIcon(QStyle::SP_FileDialogDetailedView), 520, 11);
+    connect(btnLibrary, &QPushButton::clicked, this, &TMainForm::btnLibraryClick);
     connect(RzBitBtn1, &QPushButton::clicked, this, &TMainForm::RzBitBtn1Click);
     connect(RzBitBtn2, &QPushButton::clicked, this, &TMainForm::RzBitBtn2Click);
     connect(btnExport, &QPushButton::clicked, this, &TMainForm::btnExportClick);
@@ -134,6 +138,7 @@ void TMainForm::SetTabOrder()
     setTabOrder(edPageNum, RzMemo2);
     setTabOrder(RzMemo2, grid);
     setTabOrder(grid, btnExport);
+    setTabOrder(btnExport, btnLibrary);
 }
 
 void TMainForm::PlaceControls()

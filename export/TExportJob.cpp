@@ -101,7 +101,9 @@ bool TExportJob::WriteGivenRows(TTableWriter* writer, QString* error)
 
 QString TExportJob::KeywordCondition() const
 {
-    return m_request.FilterKeyword ? QStringLiteral(" and keyname = %1").arg(QuoteText(m_request.Keyword)) : QString();
+    const QString keyword
+        = m_request.FilterKeyword ? QStringLiteral(" and keyname = %1").arg(QuoteText(m_request.Keyword)) : QString();
+    return keyword + m_request.TableCondition;
 }
 
 // The rows there are now; rows stored while the export runs come after lastId and stay out.

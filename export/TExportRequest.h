@@ -24,4 +24,6 @@ struct TExportRequest
     QString ConnectionString;
     bool FilterKeyword = false;
     QString Keyword;
+    // TableRows: a further condition on the rows, " and ..." with its values written in (a filtered view).
+    QString TableCondition;
 };

@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 cmake -S . -B build-bench -G Ninja -DMERCATIX_BUILD_TESTS=OFF \
     -DMERCATIX_BUILD_BENCH=ON "$@"
-cmake --build build-bench -j2 --target bench_pipeline bench_startup bench_export
+cmake --build build-bench -j2 --target bench_pipeline bench_startup bench_export bench_library
 echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
 
 pairs=${BENCH_PAIRS:-9}

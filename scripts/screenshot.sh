@@ -2,14 +2,15 @@
 # Makes docs/screenshot.png (or the PNG named as the first argument): a run of the real program window against
 # the fake marketplace of the tests, which serves the saved 2018 search page, in a virtual display.
 # The picture shows the whole main window as it is built, so controls added later appear on a rerun.
-# BUILD_DIR chooses the build folder (default: build).
+# It also makes docs/library.png (or LIBRARY_OUTPUT): the library window after three runs of the saved page,
+# with a search and the price chart. BUILD_DIR chooses the build folder (default: build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 output=$(realpath -m "${1:-docs/screenshot.png}")
 build=${BUILD_DIR:-build}
 scripts/setup.sh
 cmake -S . -B "$build" -G Ninja -DMERCATIX_BUILD_TESTS=ON >/dev/null
-cmake --build "$build" --target ScreenshotTool
+cmake --build "$build" --target ScreenshotTool LibraryScreenshotTool
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
 mkdir -p "$(dirname "$output")"
@@ -17,3 +18,8 @@ mkdir -p "$(dirname "$output")"
 HOME="$home" XDG_CONFIG_HOME="$home/.config" QT_QPA_PLATFORM=xcb \
     xvfb-run -a -s "-screen 0 1280x800x24" "$build/tests/app/ScreenshotTool" "$output"
 echo "wrote $output"
+library=$(realpath -m "${LIBRARY_OUTPUT:-docs/library.png}")
+rm -rf "$home" && mkdir -p "$home"
+HOME="$home" XDG_CONFIG_HOME="$home/.config" QT_QPA_PLATFORM=xcb \
+    xvfb-run -a -s "-screen 0 1280x800x24" "$build/tests/app/LibraryScreenshotTool" "$library"
+echo "wrote $library"

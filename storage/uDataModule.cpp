@@ -2,11 +2,13 @@
 
 #include "platform/CodePage.h"
 #include "platform/ProgramResources.h"
+#include "storage/TLibrarySchema.h"
 #include "storage/TListingReader.h"
 #include "storage/engine/TConnection.h"
 #include "storage/engine/TRowSet.h"
 #include "storage/engine/TRowSetModel.h"
 #include "storage/uDBFunc.h"
+#include "ui/uPubFunc.h"
 
 #include <QFileInfo>
 
@@ -39,7 +41,7 @@ struct TGoodsFieldDef
     const char* label;
 };
 
-const std::array<TGoodsFieldDef, 16> GoodsFields = {{
+const std::array<TGoodsFieldDef, 17> GoodsFields = {{
     {"id", TField::Counter, 0, ""},
     {"goodstypeno", TField::Integer, 0, ""},
     {"title", TField::Text, 100, "标题"},
@@ -56,6 +58,7 @@ const std::array<TGoodsFieldDef, 16> GoodsFields = {{
     {"nid", TField::Text, 20, ""},
     {"pid", TField::Text, 20, ""},
     {"keyname", TField::Text, 100, ""},
+    {"collect_time", TField::Text, 32, "采集时间"},
 }};
 
 std::vector<TField> GoodsFieldList()
@@ -69,6 +72,12 @@ std::vector<TField> GoodsFieldList()
         field.ReadOnly = def.type == TField::Counter;
         field.DisplayLabel = QString::fromUtf8(def.label);
         field.DisplayWidth = 20;
+        // The collection time is written where the file has its column and shown by no grid of the
+        // goods query.
+        if (field.Name == QLatin1String(TLibrarySchema::CollectTimeColumn)) {
+            field.Optional = true;
+            field.Visible = false;
+        }
         fields.push_back(field);
     }
     return fields;
@@ -89,9 +98,13 @@ struct TGoodsColumns
     int shopLink = -1;
     int user_id = -1;
     int comment_count = -1;
+    int nid = -1;
+    int collect_time = -1; // -1 in a file without the column
 
     bool Find(const TRowSet& rows, QString* error)
     {
+        nid = rows.FieldIndex(QStringLiteral("nid"));
+        collect_time = rows.FieldIndex(QLatin1String(TLibrarySchema::CollectTimeColumn));
         const std::array<std::pair<int*, const char*>, 12> wanted = {{{&keyname, "keyname"},
                                                                       {&title, "title"},
                                                                       {&pic_url, "pic_url"},
@@ -147,6 +160,10 @@ void MapAuction(TRowSet& rows, const TGoodsColumns& c, const QString& keyword, c
     rows.SetValue(c.shopLink, R::Text(listing, "shopLink"));
     rows.SetValue(c.user_id, R::Text(listing, "user_id"));
     rows.SetValue(c.comment_count, static_cast<qlonglong>(R::Integer(listing, "comment_count")));
+    // The listing's item number, where the page gives one, tells repeated sightings of a listing apart.
+    if (const QString nid = R::Text(listing, "nid"); !nid.isEmpty()) {
+        rows.SetValue(c.nid, nid);
+    }
 }
 
 void MapItem(TRowSet& rows, const TGoodsColumns& c, const QString& keyword, const rapidjson::Value& listing)
@@ -300,18 +317,41 @@ void TDM::CreateSchema()
         }
     }
     FDBFunc->WriteVersion(QString::fromLatin1(CurrentVersion));
+    UpgradeLibrary();
 }
 
 void TDM::UpgradeSchema()
 {
-    if (!FDBFunc->VersionBelow(QString::fromLatin1(CurrentVersion)) || FDBFunc->Version() != QLatin1String("1.0")) {
+    if (FDBFunc->VersionBelow(QString::fromLatin1(CurrentVersion)) && FDBFunc->Version() == QLatin1String("1.0")) {
+        // Files upgraded from 1.0 have always gained these placeholder changes; every 1.0.1 file holds them.
+        FDBFunc->CreateTableIfAbsent(QStringLiteral("bb"), QStringLiteral("create table bb(bb int)"));
+        FDBFunc->AddFieldIfAbsent(QStringLiteral("aa"), QStringLiteral("bb"),
+                                  QStringLiteral("alter table aa add bb int"));
+        FDBFunc->DropFieldIfPresent(QStringLiteral("aa"), QStringLiteral("aa"),
+                                    QStringLiteral("alter table aa drop aa"));
+        FDBFunc->WriteVersion(QString::fromLatin1(CurrentVersion));
+    }
+    if (FDBFunc->Version() == QLatin1String(CurrentVersion)) {
+        UpgradeLibrary();
+    }
+}
+
+// The collection time and the search index. A failure leaves the file at its version and shows the
+// provider's message; the next start tries again.
+void TDM::UpgradeLibrary()
+{
+    if (!TLibrarySchema::HasTable(m_conn.get(), QStringLiteral("goodslist"))) {
         return;
     }
-    // Files upgraded from 1.0 have always gained these placeholder changes; every 1.0.1 file holds them.
-    FDBFunc->CreateTableIfAbsent(QStringLiteral("bb"), QStringLiteral("create table bb(bb int)"));
-    FDBFunc->AddFieldIfAbsent(QStringLiteral("aa"), QStringLiteral("bb"), QStringLiteral("alter table aa add bb int"));
-    FDBFunc->DropFieldIfPresent(QStringLiteral("aa"), QStringLiteral("aa"), QStringLiteral("alter table aa drop aa"));
-    FDBFunc->WriteVersion(QString::fromLatin1(CurrentVersion));
+    QString error;
+    if (!TLibrarySchema::Upgrade(m_conn.get(), m_upgradeProgress, &error)) {
+        if (PubFunc != nullptr) {
+            PubFunc->ShowNotice(error);
+        }
+        return;
+    }
+    FDBFunc->WriteVersion(QString::fromLatin1(TLibrarySchema::Version));
+    FDBFunc->RefreshTableList(&error);
 }
 
 template <typename TMapRow>
@@ -332,11 +372,13 @@ bool TDM::SaveList(const QString& keyword, const rapidjson::Value& listings, TMa
     }
     TControlsSuspended suspended(&rows);
     rows.Reserve(static_cast<int>(listings.Size()));
+    const QString collected = columns.collect_time >= 0 ? TLibrarySchema::CollectTimeNow() : QString();
     for (const rapidjson::Value& listing : listings.GetArray()) {
         if (!rows.Append(error)) {
             return false;
         }
         mapRow(rows, columns, keyword, listing);
+        rows.SetValue(columns.collect_time, collected);
         rows.Post();
     }
     return true;

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <rapidjson/fwd.h>
 
@@ -39,6 +40,12 @@ public:
     static QStringList SplitSqlScript(const QString& script);
     void CreateSchema();
     void UpgradeSchema();
+    // Called with the steps done and in all while an upgrade of OpenDatabase builds the search index, so
+    // the caller can show progress and keep its window painted.
+    void SetUpgradeProgress(std::function<void(qint64 done, qint64 total)> progress)
+    {
+        m_upgradeProgress = std::move(progress);
+    }
 
     // Append one row per listing of the array, in order, tagged with the keyword: SaveAuctionList for
     // the page-config framing, SaveItemList for the body framing. False with a message when the goods
@@ -61,6 +68,7 @@ public:
     static const char* const GoodsQuerySql;
 
 private:
+    void UpgradeLibrary();
     template <typename TMapRow>
     bool SaveList(const QString& keyword, const rapidjson::Value& listings, TMapRow mapRow, QString* error);
 
@@ -68,6 +76,7 @@ private:
     std::unique_ptr<TRowSet> m_qrGoodsList;
     std::unique_ptr<TRowSetModel> m_dsGoodsList;
     std::unique_ptr<TDBFunc> FDBFunc;
+    std::function<void(qint64, qint64)> m_upgradeProgress;
 };
 
 extern TDM* DM;

@@ -11,6 +11,12 @@ TMessageBox::Hook& TestHook()
     return hook;
 }
 
+TMessageBox::AskHook& AskTestHook()
+{
+    static TMessageBox::AskHook hook;
+    return hook;
+}
+
 QMessageBox::Icon ToQtIcon(TMessageBox::Icon icon)
 {
     switch (icon) {
@@ -48,4 +54,25 @@ void TMessageBox::Show(Icon icon, const QString& caption, const QString& text)
 void TMessageBox::SetTestHook(Hook hook)
 {
     TestHook() = std::move(hook);
+}
+
+bool TMessageBox::Ask(const QString& caption, const QString& text)
+{
+    if (AskTestHook()) {
+        return AskTestHook()(caption, text);
+    }
+    if (TestHook()) {
+        TestHook()(Plain, caption, text);
+        return false;
+    }
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
+                    QApplication::activeWindow());
+    box.setDefaultButton(QMessageBox::No);
+    box.setWindowModality(Qt::ApplicationModal);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void TMessageBox::SetAskHook(AskHook hook)
+{
+    AskTestHook() = std::move(hook);
 }

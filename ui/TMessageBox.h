@@ -18,4 +18,10 @@ public:
 
     // Replaces every box until reset with an empty hook.
     static void SetTestHook(Hook hook);
+
+    // A question with the buttons Yes and No, No the default; true for Yes. The ask hook takes its place
+    // in tests; with only the box hook installed the question is recorded through it and answered No.
+    using AskHook = std::function<bool(const QString& caption, const QString& text)>;
+    static bool Ask(const QString& caption, const QString& text);
+    static void SetAskHook(AskHook hook);
 };

@@ -133,6 +133,64 @@ QByteArray FileIdentity(const QString& path)
     return QByteArray::number(static_cast<qulonglong>(info.st_dev)) + ':'
         + QByteArray::number(static_cast<qulonglong>(info.st_ino));
 }
+
+int CallProgress(void* handler)
+{
+    return (*static_cast<std::function<bool()>*>(handler))() ? 1 : 0;
+}
+
+QVariant ArgumentValue(sqlite3_value* value)
+{
+    switch (sqlite3_value_type(value)) {
+    case SQLITE_INTEGER:
+        return QVariant(static_cast<qlonglong>(sqlite3_value_int64(value)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_value_double(value));
+    case SQLITE_NULL:
+        return QVariant();
+    default:
+        return QVariant(
+            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(value)), sqlite3_value_bytes(value)));
+    }
+}
+
+void ResultValue(sqlite3_context* context, const QVariant& value)
+{
+    if (value.isNull()) {
+        sqlite3_result_null(context);
+        return;
+    }
+    switch (value.metaType().id()) {
+    case QMetaType::Double:
+        sqlite3_result_double(context, value.toDouble());
+        return;
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::Bool:
+        sqlite3_result_int64(context, value.toLongLong());
+        return;
+    default: {
+        const QByteArray text = value.toString().toUtf8();
+        sqlite3_result_text(context, text.constData(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+    }
+    }
+}
+
+void CallFunction(sqlite3_context* context, int count, sqlite3_value** values)
+{
+    QVariantList arguments;
+    arguments.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        arguments.append(ArgumentValue(values[i]));
+    }
+    ResultValue(context, (*static_cast<TConnection::TFunction*>(sqlite3_user_data(context)))(arguments));
+}
+
+void DeleteFunction(void* function)
+{
+    delete static_cast<TConnection::TFunction*>(function);
+}
+
 } // namespace
 
 QString TConnection::NotOpenMessage()
@@ -242,7 +300,46 @@ void TConnection::Close()
     if (m_db != nullptr) {
         emit AboutToClose();
         m_db.reset();
+        m_progress.reset();
     }
+}
+
+void TConnection::Interrupt()
+{
+    if (m_db != nullptr) {
+        sqlite3_interrupt(m_db.get());
+    }
+}
+
+void TConnection::SetProgressHandler(int instructions, std::function<bool()> handler)
+{
+    if (m_db == nullptr) {
+        return;
+    }
+    if (!handler) {
+        sqlite3_progress_handler(m_db.get(), 0, nullptr, nullptr);
+        m_progress.reset();
+        return;
+    }
+    m_progress = std::make_unique<std::function<bool()>>(std::move(handler));
+    sqlite3_progress_handler(m_db.get(), instructions, CallProgress, m_progress.get());
+}
+
+bool TConnection::CreateFunction(const QString& name, int argumentCount, TFunction function, QString* error)
+{
+    if (m_db == nullptr) {
+        *error = NotOpenMessage();
+        return false;
+    }
+    auto* owned = new TFunction(std::move(function));
+    const int rc = sqlite3_create_function_v2(m_db.get(), name.toUtf8().constData(), argumentCount,
+                                              SQLITE_UTF8 | SQLITE_DETERMINISTIC, owned, CallFunction, nullptr, nullptr,
+                                              DeleteFunction);
+    if (rc != SQLITE_OK) {
+        *error = SqliteMessage(m_db.get());
+        return false;
+    }
+    return true;
 }
 
 bool TConnection::Execute(const QString& sql, QString* error)

@@ -5,8 +5,12 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
+#include <QVariantList>
 
+#include <functional>
 #include <future>
+#include <memory>
 
 // A connection to a password-protected database file, opened from a connection string with the keys
 // "Provider", "Data Source" and "Jet OLEDB:Database Password". Statements are in the Jet dialect
@@ -49,6 +53,16 @@ public:
     // Column names of a table or view, in their order; empty for an unknown table.
     bool Columns(const QString& table, QStringList* names, QString* error) const;
 
+    // Ends the statement running on this connection at its next step, from any thread; it fails with
+    // "interrupted". Does nothing while closed.
+    void Interrupt();
+    // Calls the handler about every `instructions` steps of the virtual machine while a statement runs;
+    // a handler that returns true ends the statement as interrupted. An empty handler removes it.
+    void SetProgressHandler(int instructions, std::function<bool()> handler);
+    // A deterministic SQL function of the connection, called with the values of its arguments.
+    using TFunction = std::function<QVariant(const QVariantList& arguments)>;
+    bool CreateFunction(const QString& name, int argumentCount, TFunction function, QString* error);
+
     // The raw handle for the engine's own classes; null while closed.
     sqlite3* Handle() const { return m_db.get(); }
 
@@ -70,4 +84,5 @@ private:
     };
     TPrefetch m_prefetch;
     TSqliteHandle TakePrefetched(const QString& path, const QByteArray& key);
+    std::unique_ptr<std::function<bool()>> m_progress;
 };

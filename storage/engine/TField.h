@@ -15,6 +15,8 @@ public:
     QString DisplayLabel; // the grid's title; the name when empty
     int DisplayWidth = 0; // in characters
     bool Visible = true;
+    // A defined field that a statement may lack: the row set then opens without it.
+    bool Optional = false;
 
     QString DisplayName() const { return DisplayLabel.isEmpty() ? Name : DisplayLabel; }
 

@@ -172,19 +172,24 @@ bool TRowSet::ReadFields(sqlite3_stmt* statement, QString* error)
         fields.push_back(columns[static_cast<size_t>(i)]);
         sources.push_back(i);
     }
-    for (const QString& name : std::as_const(m_definedNames)) {
+    for (qsizetype i = 0; i < m_definedNames.size(); ++i) {
+        const QString& name = m_definedNames.at(i);
+        const TField& defined = m_definedFields[static_cast<size_t>(i)];
         const auto found = std::find_if(columns.begin(), columns.end(), [&name](const TField& column) {
             return column.Name.compare(name, Qt::CaseInsensitive) == 0;
         });
+        if (found == columns.end() && defined.Optional) {
+            continue;
+        }
         if (found == columns.end()) {
             *error = QStringLiteral("%1: field not found").arg(name);
             return false;
         }
         TField field = *found;
+        field.Optional = defined.Optional;
         // A defined field stays shown or hidden as it was set, whatever the statement.
-        if (const int previous = FieldIndex(name); previous >= 0) {
-            field.Visible = m_fields[static_cast<size_t>(previous)].Visible;
-        }
+        const int previous = FieldIndex(name);
+        field.Visible = previous >= 0 ? m_fields[static_cast<size_t>(previous)].Visible : defined.Visible;
         fields.push_back(field);
         sources.push_back(static_cast<int>(found - columns.begin()));
     }
@@ -241,6 +246,7 @@ void TRowSet::DefineFields(std::vector<TField> fields)
         m_labels.insert(field.Name.toLower(), field.DisplayLabel);
         m_definedNames.append(field.Name);
     }
+    m_definedFields = fields;
     m_fields = std::move(fields);
     m_resetPending = true;
     AnnounceReset();

@@ -44,7 +44,7 @@ public:
     // The index of a field by name, without regard to case; -1 when there is none.
     int FieldIndex(const QString& name) const;
     // The fields a closed row set shows before its first open. Later opens keep them, in this order
-    // and with their labels, and fail when the statement lacks one of them.
+    // and with their labels, and fail when the statement lacks one of them that is not optional.
     void DefineFields(std::vector<TField> fields);
     // The label a field of this name gets now and at every later open.
     void SetDisplayLabel(const QString& fieldName, const QString& label);
@@ -101,6 +101,7 @@ private:
     bool m_open = false;
     std::vector<TField> m_fields;
     QStringList m_definedNames; // the fields defined before the first open, in their order
+    std::vector<TField> m_definedFields; // the same fields as they were defined
     std::vector<int> m_sourceColumns; // the statement's column of each field
     std::vector<QVariant> m_values; // row after row, FieldCount() values each
     int m_rowCount = 0;

@@ -127,9 +127,11 @@ void TestDataModule::newFileGetsSchema()
     TDM dm;
     QString error;
     QVERIFY2(dm.OpenDatabase(m_path, &error), qPrintable(error));
-    QCOMPARE(Tables(dm), (QStringList{"userver", "goodslist", "dSysCfg"}));
-    QCOMPARE(dm.DBFunc()->Version(), QStringLiteral("1.0.1"));
-    QCOMPARE(Scalar(dm, QStringLiteral("select verno from userver")).toString(), QStringLiteral("1.0.1"));
+    QCOMPARE(Tables(dm).mid(0, 3), (QStringList{"userver", "goodslist", "dSysCfg"}));
+    QVERIFY(Tables(dm).contains(QStringLiteral("goodslist_fts")));
+    QVERIFY(!Tables(dm).contains(QStringLiteral("bb")));
+    QCOMPARE(dm.DBFunc()->Version(), QStringLiteral("1.0.2"));
+    QCOMPARE(Scalar(dm, QStringLiteral("select verno from userver")).toString(), QStringLiteral("1.0.2"));
     QCOMPARE(Scalar(dm, QStringLiteral("select count(*) from userver")).toInt(), 1);
     QVERIFY(dm.DBFunc()->ExecuteSql(QStringLiteral("insert into goodslist(title) values('a')")));
     QVERIFY(dm.DBFunc()->ExecuteSql(QStringLiteral("insert into goodslist(title) values('b')")));
@@ -149,8 +151,10 @@ void TestDataModule::startCases_data()
     QTest::addColumn<bool>("hasBb");
     QTest::addColumn<bool>("fileUnchanged");
     QTest::addColumn<bool>("goodsQueryOpens");
-    QTest::newRow("at 1.0.1") << QStringList() << "1.0.1" << false << true << true;
-    QTest::newRow("at 1.0") << QStringList{"update userver set verno='1.0'"} << "1.0.1" << true << false << true;
+    QTest::newRow("at 1.0.2") << QStringList() << "1.0.2" << false << true << true;
+    QTest::newRow("at 1.0.1") << QStringList{"update userver set verno='1.0.1'", "drop table goodslist_fts"} << "1.0.2"
+                              << false << false << true;
+    QTest::newRow("at 1.0") << QStringList{"update userver set verno='1.0'"} << "1.0.2" << true << false << true;
     QTest::newRow("no userver, no goodslist")
         << QStringList{"drop table userver", "drop table goodslist"} << "1.0.1" << true << false << false;
     QTest::newRow("at 0.9") << QStringList{"update userver set verno='0.9'"} << "0.9" << false << true << true;

@@ -1,0 +1,98 @@
+#pragma once
+
+#include "storage/TLibraryFilter.h"
+#include "storage/TLibraryQuery.h"
+
+#include <QAbstractTableModel>
+#include <QHash>
+#include <QSet>
+#include <QString>
+
+#include <atomic>
+#include <vector>
+
+class TLibraryWorker;
+
+// The library's rows for a table view, fetched in pages on the worker's thread as the view asks for them.
+// Only the pages near what the view shows are kept, so memory stays flat however many rows there are. A
+// page is found by the key of a loaded neighbour, or from the end; a jump far into the table reads from
+// its position. Rows that have not arrived yet show empty until their page is there.
+class TLibraryModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    static constexpr int PageRows = 200;
+    static constexpr int KeptPages = 24;
+
+    struct TColumn
+    {
+        QString Field; // a column of TLibraryQuery's rows
+        QString Title;
+        int Width = 20; // in characters
+    };
+
+    TLibraryModel(TLibraryWorker* worker, std::vector<TColumn> columns, std::vector<TColumn> groupColumns,
+                  QObject* parent = nullptr);
+
+    // Shows a new view from its first row; the sort stays as it was.
+    void SetView(const TLibraryFilter& filter, bool grouped);
+    // Reads the same view again, with the rows stored meanwhile.
+    void Refresh();
+    const TLibraryFilter& Filter() const { return m_filter; }
+    bool Grouped() const { return m_grouped; }
+    const TLibrarySort& Sort() const { return m_sort; }
+
+    // Rows (grouped: listings) of the view, and the distinct listings among them; -1 until known.
+    qint64 TotalRows() const { return m_total; }
+    qint64 Listings() const { return m_listings; }
+    // The field shown in a column; and a loaded row's value of a field (null when not loaded).
+    QString FieldOfColumn(int column) const;
+    QVariant RowValue(int row, const QString& field) const;
+    bool IsLoaded(int row) const;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+
+signals:
+    void CountsChanged();
+    void PageLoaded();
+    void QueryFailed(const QString& error);
+
+private:
+    struct TPlan
+    {
+        enum Kind { Start, After, Before, End, At } Kind = Start;
+        TLibraryQuery::TPageKey Key;
+        int Limit = PageRows;
+        qint64 Offset = 0;
+    };
+
+    void Start();
+    void RequestPage(int page) const;
+    TPlan PlanOf(int page) const;
+    void TakePage(quint64 generation, int page, std::vector<TLibraryQuery::TRow> rows, const QString& error);
+    void TakeCounts(quint64 generation, qint64 total, qint64 listings, bool listingsKnown, const QString& error);
+    void SetRowCount(qint64 rows);
+    void KeepPagesNear(int page);
+    const std::vector<TColumn>& Columns() const { return m_grouped ? m_groupColumns : m_columns; }
+    const TLibraryQuery::TRow* Row(int row) const;
+
+    TLibraryWorker* m_worker;
+    std::vector<TColumn> m_columns;
+    std::vector<TColumn> m_groupColumns;
+    TLibraryFilter m_filter;
+    TLibrarySort m_sort;
+    bool m_grouped = false;
+    quint64 m_generation = 0;
+    std::atomic<quint64> m_current{0}; // the generation the worker should still work for
+    int m_rows = 0;
+    qint64 m_total = -1;
+    qint64 m_listings = -1;
+    mutable QHash<int, std::vector<TLibraryQuery::TRow>> m_pages;
+    mutable QSet<int> m_pending;
+};

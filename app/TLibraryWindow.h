@@ -1,0 +1,95 @@
+#pragma once
+
+#include "export/TExportRequest.h"
+#include "storage/TLibraryFilter.h"
+#include "storage/TLibrarySql.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+class QTimer;
+class TDM;
+class TLibraryModel;
+class TLibraryWorker;
+class TLinkDelegate;
+class TPriceChart;
+
+// The library: every stored row of goodslist in one grid that reads pages on demand, with a search over
+// title, seller nickname and location, filters, the grouping of repeated sightings, a price chart, export
+// and deletion. It reads through a connection of its own on a worker thread, so neither a run nor a long
+// query holds the other up; typing on cancels the query that runs.
+class TLibraryWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    using ExportStarter = std::function<void(TExportRequest request)>;
+
+    // Titles come from the goods query's fields, so the grid reads like the main grid. A worker opened
+    // ahead of time (its connection's key derivation takes a while) may be handed over; else one is started.
+    TLibraryWindow(const TDM* dm, const QString& connectionString, ExportStarter startExport, QWidget* parent = nullptr,
+                   std::unique_ptr<TLibraryWorker> worker = nullptr);
+    ~TLibraryWindow() override;
+
+    QLineEdit* edSearch = nullptr;
+    QComboBox* cbKeyword = nullptr;
+    QLineEdit* edMinPrice = nullptr;
+    QLineEdit* edMaxPrice = nullptr;
+    QLineEdit* edLocation = nullptr;
+    QCheckBox* chkDate = nullptr;
+    QDateEdit* deDate = nullptr;
+    QCheckBox* chkGroup = nullptr;
+    QPushButton* btnRefresh = nullptr;
+    QPushButton* btnExport = nullptr;
+    QPushButton* btnDelete = nullptr;
+    QPushButton* btnDeleteKeyword = nullptr;
+    QTableView* grid = nullptr;
+    TPriceChart* chart = nullptr;
+    QLabel* lblStatus = nullptr;
+
+    TLibraryModel* Model() const { return m_model; }
+    // Reads keywords, rows, counts and prices again (F5).
+    void RefreshAll();
+    // Blocks until the worker has run every job posted so far; for tests.
+    void WaitForWorker();
+
+private:
+    void CreateControls();
+    QWidget* CreateFilterBar();
+    void CreateGrid(const TDM* dm);
+    void ApplyFilter();
+    void ScheduleApply();
+    bool ReadFilter(TLibraryFilter* filter, QString* error) const;
+    void ShowCounts();
+    void ShowError(const QString& error);
+    void LoadKeywords();
+    void TakeKeywords(const std::vector<std::pair<QString, qint64>>& keywords);
+    void LoadPrices();
+    void MarkLinkColumns();
+    void ExportClick();
+    void DeleteClick();
+    void DeleteKeywordClick();
+    void RunDelete(std::function<bool(class TLibraryQuery&, qint64*, QString*)> work);
+    std::vector<int> SelectedRows() const;
+
+    QString m_connectionString;
+    std::unique_ptr<TLibraryWorker> m_worker;
+    TLibraryModel* m_model = nullptr;
+    TLinkDelegate* m_linkDelegate = nullptr;
+    QTimer* m_applyTimer = nullptr;
+    ExportStarter m_startExport;
+    TLibrarySql::TSchema m_schema;
+    QString m_error;
+    quint64 m_pricesGeneration = 0;
+    quint64 m_keywordsGeneration = 0;
+};

@@ -1,0 +1,69 @@
+#include "ui/TGoodsGrid.h"
+
+#include "ui/TGridCopy.h"
+#include "ui/TIndicatorHeader.h"
+#include "ui/TLinkDelegate.h"
+#include "ui/TSystemBrowser.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QMenu>
+#include <QShortcut>
+#include <QTableView>
+
+TLinkDelegate* TGoodsGrid::Prepare(QTableView* grid)
+{
+    auto* indicator = new TIndicatorHeader(grid);
+    grid->setVerticalHeader(indicator);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    grid->setSelectionBehavior(QAbstractItemView::SelectItems);
+    grid->setShowGrid(true);
+    grid->setWordWrap(false);
+    grid->horizontalHeader()->setSectionsMovable(true);
+    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    grid->horizontalHeader()->setHighlightSections(false);
+    grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 4);
+    auto* delegate = new TLinkDelegate(grid);
+    grid->setItemDelegate(delegate);
+    return delegate;
+}
+
+void TGoodsGrid::AttachActions(QTableView* grid)
+{
+    auto* copy = new QShortcut(QKeySequence::Copy, grid);
+    copy->setContext(Qt::WidgetWithChildrenShortcut);
+    QObject::connect(copy, &QShortcut::activated, grid, [grid]() { TGridCopy::CopySelection(grid); });
+    grid->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(grid, &QTableView::customContextMenuRequested, grid, [grid](const QPoint& pos) {
+        const QModelIndex index = grid->indexAt(pos);
+        if (!index.isValid()) {
+            return;
+        }
+        QMenu* menu = CreateCellMenu(grid, index);
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(grid->viewport()->mapToGlobal(pos));
+    });
+}
+
+QMenu* TGoodsGrid::CreateCellMenu(QTableView* grid, const QModelIndex& index)
+{
+    auto* menu = new QMenu(grid);
+    menu->setObjectName("CellMenu");
+    if (!grid->selectionModel()->isSelected(index)) {
+        // The menu acts on the cell it was opened on, alone.
+        grid->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    }
+    QAction* copy = menu->addAction(QStringLiteral("复制"), grid, [grid]() { TGridCopy::CopySelection(grid); });
+    copy->setObjectName("actCopy");
+    const QUrl link = TSystemBrowser::LinkOf(index.data().toString());
+    QAction* open = menu->addAction(QStringLiteral("在浏览器中打开"), grid, [link]() { TSystemBrowser::Open(link); });
+    open->setObjectName("actOpenInBrowser");
+    open->setEnabled(link.isValid());
+    QAction* copyLink = menu->addAction(QStringLiteral("复制链接"), grid,
+                                        [link]() { QApplication::clipboard()->setText(link.toString()); });
+    copyLink->setObjectName("actCopyLink");
+    copyLink->setEnabled(link.isValid());
+    return menu;
+}
