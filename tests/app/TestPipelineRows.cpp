@@ -77,7 +77,7 @@ QString Escaped(QString text)
         .replace(QLatin1Char('\r'), QLatin1String("\\r"));
 }
 
-// Every stored row as one line: each column with its storage class and its exact value.
+// Every stored row as one line: each column the pipeline writes, with its storage class and its exact value.
 QStringList FileRows(const QString& name, const QString& dbPath)
 {
     TDM dm;
@@ -87,7 +87,11 @@ QStringList FileRows(const QString& name, const QString& dbPath)
     }
     sqlite3* db = dm.conn()->Handle();
     sqlite3_stmt* statement = nullptr;
-    sqlite3_prepare_v2(db, "SELECT * FROM goodslist ORDER BY id", -1, &statement, nullptr);
+    sqlite3_prepare_v2(
+        db,
+        "SELECT id, keyname, goodstypeno, title, pic_url, detail_url, view_price, view_fee, "
+        "reserve_price, item_loc, user_id, nick, shopLink, comment_count, nid, pid FROM goodslist ORDER BY id",
+        -1, &statement, nullptr);
     QStringList lines;
     while (statement != nullptr && sqlite3_step(statement) == SQLITE_ROW) {
         QStringList fields{name};
