@@ -29,9 +29,11 @@ int RunProgram(int argc, char** argv, const std::function<void(TMainForm*)>& onI
     // Names the installed desktop entry, whose icon and name the desktop shows for the program's windows.
     QGuiApplication::setDesktopFileName(QStringLiteral(MERCATIX_APP_ID));
     InitModules();
+    // The application's title until the window sets the product's: what the task bar shows during start-up.
     app.SetTitle(QStringLiteral("Mercadox V1.0"));
     auto dm = std::make_unique<TDM>();
     DM = dm.get();
+    dm->PrepareDatabase(DbPath); // the key is derived while the window is built
     auto form = std::make_unique<TMainForm>(DM);
     MainForm = form.get();
     PubFunc->SetMainWindow(MainForm);

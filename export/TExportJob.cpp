@@ -4,6 +4,7 @@
 #include "export/TExportTemporary.h"
 #include "export/TXlsxWriter.h"
 #include "storage/engine/TConnection.h"
+#include "storage/engine/TJetDialect.h"
 #include "storage/engine/TRowSet.h"
 
 #include <QFileInfo>
@@ -11,13 +12,6 @@
 
 namespace {
 const qsizetype GivenRowsPerReport = 10000;
-
-QString QuoteName(const QString& name)
-{
-    QString quoted = name;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
 
 QString QuoteText(const QString& text)
 {
@@ -136,7 +130,7 @@ QString TExportJob::ChunkSql(qint64 afterId, qint64 lastId) const
 {
     QStringList names;
     for (const TExportColumn& column : m_request.Columns) {
-        names.append(QuoteName(column.Field));
+        names.append(TJetDialect::QuoteName(column.Field));
     }
     return QStringLiteral("select id, ") + names.join(QLatin1String(", "))
         + QStringLiteral(" from goodslist where id > ") + QString::number(afterId) + QStringLiteral(" and id <= ")

@@ -52,5 +52,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (result.Failure == TPageFailure::StoreFailed) {
         qFatal("the write failed: %s", qPrintable(result.Detail));
     }
+    // The page held as UTF-8 bytes must give the same outcome.
+    const std::optional<QByteArray> held
+        = PageText::HeldUtf8(QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
+    if (!held) {
+        qFatal("the bytes decode as text but not as UTF-8");
+    }
+    const TPageResult again = TPagePipeline(dm).RunUtf8(QStringLiteral("办公桌"), *held);
+    if (again.Stored != result.Stored || again.Failure != result.Failure || again.Framing != result.Framing) {
+        qFatal("the UTF-8 page gave another outcome than its text");
+    }
     return 0;
 }

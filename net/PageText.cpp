@@ -158,6 +158,45 @@ std::optional<QString> FromUtf8(QByteArrayView utf8)
     return Decode(utf8, false);
 }
 
+std::optional<QByteArray> HeldUtf8(QByteArray utf8)
+{
+    const TRepertoire& repertoire = Repertoire();
+    const qsizetype size = utf8.size();
+    auto* bytes = reinterpret_cast<uchar*>(utf8.data());
+    qsizetype n = 0; // characters only shrink ("?" is one byte), so the text is rewritten where it stands
+    for (qsizetype i = 0; i < size;) {
+        if (n == i) {
+            // Nothing replaced yet: ASCII runs are skipped without being written.
+            while (i + 8 <= size && IsAscii8(bytes + i)) {
+                i += 8;
+            }
+            n = i;
+        }
+        if (i >= size) {
+            break;
+        }
+        if (bytes[i] < 0x80) {
+            bytes[n++] = bytes[i++];
+            continue;
+        }
+        const qsizetype start = i;
+        const char32_t cp = DecodeSequence(bytes, size, i);
+        if (cp == char32_t(-1)) {
+            return std::nullopt;
+        }
+        if (cp < 0x10000 && repertoire.Holds(char16_t(cp))) {
+            if (n != start) {
+                std::memmove(bytes + n, bytes + start, static_cast<size_t>(i - start));
+            }
+            n += i - start;
+        } else {
+            bytes[n++] = '?';
+        }
+    }
+    utf8.truncate(n);
+    return utf8;
+}
+
 std::optional<QString> TakeFromUtf8(QByteArray utf8)
 {
     // A large body is let go while it is decoded, so it and its text are never both held whole.

@@ -1,6 +1,11 @@
 #!/usr/bin/env bash
-# Builds the benchmarks in their own build folder and runs them all: the page pipeline, the write into a
-# large table, the download over loopback, the Python comparison scraper and the start-up. Prints medians.
+# Builds the benchmarks in their own build folder, compares the page pipeline with the Python scraper and then
+# runs every benchmark: the page pipeline's steps, the write into a large table, the download over loopback, the
+# Python comparison scraper, the start-up and the export. Prints medians.
+#
+# The comparison runs the two in turn on the saved page, A B A B ..., BENCH_PAIRS pairs (default 9, at least 7),
+# so that a change in the machine's load meets both alike, and prints one line with both medians, their spread
+# and their ratio. BENCH_COMPARE_ONLY=1 stops after that line.
 # Extra arguments go to the configure step, e.g. -DBENCH_REPETITIONS=5.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,4 +14,53 @@ cmake -S . -B build-bench -G Ninja -DMERCATIX_BUILD_TESTS=OFF \
     -DMERCATIX_BUILD_BENCH=ON "$@"
 cmake --build build-bench -j2 --target bench_pipeline bench_startup bench_export bench_library
 echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
+
+pairs=${BENCH_PAIRS:-9}
+if ((pairs < 7)); then
+    pairs=7
+fi
+work=build-bench/bench/work
+mkdir -p "$work"
+build-bench/bench/bench_pipeline --write-pages="$work"
+
+# One pipeline figure in ms: the mean time per page over half a second of pages.
+pipeline_ms() {
+    build-bench/bench/bench_pipeline --benchmark_filter='^BM_Pipeline/0$' --benchmark_min_time=0.5 \
+        --benchmark_format=csv 2>/dev/null |
+        awk -F, '$1 ~ /BM_Pipeline/ { unit = $5; gsub(/"/, "", unit);
+            scale = unit == "ns" ? 1e-6 : unit == "us" ? 1e-3 : unit == "ms" ? 1 : 1e3; printf "%.4f\n", $3 * scale }'
+}
+
+# One Python scraper figure in ms, measured the same way.
+python_ms() {
+    python3 bench/python_scraper.py --repetitions 1 --min-seconds 0.5 --work "$work" "$work/fixture.html" |
+        awk '/median/ { for (i = 1; i < NF; ++i) if ($i == "median") print $(i + 1) }'
+}
+
+# Median, lowest and highest of the numbers on standard input.
+summary() {
+    sort -g | awk '{ v[NR] = $1 } END {
+        m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.3f %.3f %.3f\n", m, v[1], v[NR] }'
+}
+
+a_file=$(mktemp)
+b_file=$(mktemp)
+trap 'rm -f "$a_file" "$b_file"' EXIT
+for ((i = 1; i <= pairs; ++i)); do
+    pipeline_ms >>"$a_file"
+    python_ms >>"$b_file"
+done
+if [[ $(wc -l <"$a_file") -ne $pairs || $(wc -l <"$b_file") -ne $pairs ]]; then
+    echo "bench.sh: a run of the comparison printed no figure" >&2
+    exit 1
+fi
+read -r a_med a_min a_max < <(summary <"$a_file")
+read -r b_med b_min b_max < <(summary <"$b_file")
+awk -v n="$pairs" -v am="$a_med" -v al="$a_min" -v ah="$a_max" -v bm="$b_med" -v bl="$b_min" -v bh="$b_max" \
+    'BEGIN { printf "Saved page, %d alternating pairs: pipeline median %.3f ms (%.3f-%.3f), Python scraper median %.3f ms (%.3f-%.3f), Python/pipeline %.1fx\n",
+        n, am, al, ah, bm, bl, bh, bm / am }'
+
+if [[ ${BENCH_COMPARE_ONLY:-0} == 1 ]]; then
+    exit 0
+fi
 cmake --build build-bench --target bench

@@ -1,26 +1,22 @@
 #include "storage/TListingReader.h"
 
+#include "storage/TInsituJsonReader.h"
+
 #include <QLocale>
 
+#include <charconv>
 #include <cmath>
 #include <optional>
 #include <rapidjson/document.h>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
+#include <string>
+#include <string_view>
 
 namespace {
 // The range of the fixed-point amount: 64 bits of units of 1/10000.
 constexpr double AmountLimit = 922337203685477.5807;
 constexpr qint64 AmountScale = 10000;
-
-const rapidjson::Value* Member(const rapidjson::Value& listing, const char* key)
-{
-    if (!listing.IsObject()) {
-        return nullptr;
-    }
-    const auto it = listing.FindMember(key);
-    return it != listing.MemberEnd() ? &it->value : nullptr;
-}
 
 bool IsBlank(char c)
 {
@@ -132,10 +128,92 @@ std::optional<qint64> ParseAmountUnits(const char* p, const char* end)
     }
     return negative ? -static_cast<qint64>(units) : static_cast<qint64>(units);
 }
+
+// The decimal text of a JSON number with its exponent applied ("1.5e2" gives "150", "25e-3" gives "0.025"),
+// digit for digit. Empty when the exponent puts the value beyond every amount; "0" when below every unit.
+std::string WithoutExponent(std::string_view number)
+{
+    const size_t e = number.find_first_of("eE");
+    if (e == std::string_view::npos) {
+        return std::string(number);
+    }
+    const bool negative = !number.empty() && number.front() == '-';
+    const std::string_view mantissa = number.substr(negative ? 1 : 0, e - (negative ? 1 : 0));
+    const std::optional<qint64> exponent = ParseWhole(number.data() + e + 1, number.data() + number.size());
+    const size_t dot = mantissa.find('.');
+    std::string digits(mantissa.substr(0, dot));
+    if (dot != std::string_view::npos) {
+        digits += mantissa.substr(dot + 1);
+    }
+    const bool zero = digits.find_first_not_of('0') == std::string::npos;
+    // An amount has at most 19 digits before the point and is rounded after the fourth behind it.
+    constexpr qint64 Reach = 400;
+    if (zero || (exponent && *exponent < -Reach) || (!exponent && number[e + 1] == '-')) {
+        return "0";
+    }
+    if (!exponent || *exponent > Reach) {
+        return {};
+    }
+    const qint64 point = static_cast<qint64>(dot == std::string_view::npos ? mantissa.size() : dot) + *exponent;
+    std::string plain = negative ? "-" : "";
+    if (point <= 0) {
+        plain += "0." + std::string(static_cast<size_t>(-point), '0') + digits;
+    } else if (point >= static_cast<qint64>(digits.size())) {
+        plain += digits + std::string(static_cast<size_t>(point) - digits.size(), '0');
+    } else {
+        plain += digits.substr(0, static_cast<size_t>(point)) + "." + digits.substr(static_cast<size_t>(point));
+    }
+    return plain;
+}
+
+// A whole number from a double, halves to even; nothing when it does not fit 64 bits.
+std::optional<qint64> Rounded(double value)
+{
+    const double rounded = std::nearbyint(value);
+    if (!(rounded >= -9223372036854775808.0 && rounded < 9223372036854775808.0)) {
+        return std::nullopt;
+    }
+    return static_cast<qint64>(rounded);
+}
+
+// The number a JSON number's text stands for, correctly rounded; nothing beyond the range of a double.
+std::optional<double> NumberValue(const char* p, const char* end)
+{
+    double value = 0;
+    const auto [last, ec] = std::from_chars(p, end, value);
+    if (ec != std::errc() || last != end) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// Writes a value as JSON text, a number of a parsed page as the text it had there.
+class TPageWriter : public rapidjson::Writer<rapidjson::StringBuffer>
+{
+public:
+    using Writer::Writer;
+    bool String(const Ch* text, rapidjson::SizeType length, bool copy = false)
+    {
+        if (text[length] != '\0') {
+            return RawValue(text, length, rapidjson::kNumberType);
+        }
+        return Writer::String(text, length, copy);
+    }
+};
 } // namespace
+
+const rapidjson::Value* TListingReader::Member(const rapidjson::Value& object, const char* key)
+{
+    if (!object.IsObject()) {
+        return nullptr;
+    }
+    const auto it = object.FindMember(key);
+    return it != object.MemberEnd() ? &it->value : nullptr;
+}
 
 QString TListingReader::TextOf(const rapidjson::Value& value)
 {
+    // A string, or a number of a parsed page, which keeps its text.
     if (value.IsString()) {
         return QString::fromUtf8(value.GetString(), static_cast<qsizetype>(value.GetStringLength()));
     }
@@ -143,9 +221,20 @@ QString TListingReader::TextOf(const rapidjson::Value& value)
         return QString();
     }
     rapidjson::StringBuffer buffer;
-    rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+    TPageWriter writer(buffer);
     value.Accept(writer);
     return QString::fromUtf8(buffer.GetString(), static_cast<qsizetype>(buffer.GetSize()));
+}
+
+// Plain decimal numbers: "." as the decimal point and no group separators ("1,234.5" is no number).
+static const QLocale& PlainLocale()
+{
+    static const QLocale plain = [] {
+        QLocale c = QLocale::c();
+        c.setNumberOptions(QLocale::RejectGroupSeparator);
+        return c;
+    }();
+    return plain;
 }
 
 QVariant TListingReader::PriceOfText(const QString& text)
@@ -161,7 +250,7 @@ QVariant TListingReader::PriceOfText(const QString& text)
     if (!ok) {
         QString plain = text.trimmed();
         plain.replace(locale.decimalPoint(), QLatin1String("."));
-        value = QLocale::c().toDouble(plain, &ok);
+        value = PlainLocale().toDouble(plain, &ok);
     }
     if (!ok || !std::isfinite(value)) {
         return QVariant();
@@ -181,6 +270,12 @@ double TListingReader::AmountOf(const rapidjson::Value& value)
         }
         return std::nearbyint(number * AmountScale) / AmountScale;
     }
+    if (TInsituJsonReader::IsNumberText(value)) {
+        // Rounded from its decimal text, so the number 1.00005 gives what the text "1.00005" gives.
+        const std::string plain = WithoutExponent({value.GetString(), value.GetStringLength()});
+        const std::optional<qint64> units = ParseAmountUnits(plain.data(), plain.data() + plain.size());
+        return units ? static_cast<double>(*units) / AmountScale : 0.0;
+    }
     if (value.IsString()) {
         const char* text = value.GetString();
         const std::optional<qint64> units = ParseAmountUnits(text, text + value.GetStringLength());
@@ -198,9 +293,17 @@ qint64 TListingReader::IntegerOf(const rapidjson::Value& value)
         return value.GetInt64();
     }
     if (value.IsDouble()) {
-        const double rounded = std::nearbyint(value.GetDouble());
-        const bool fits = rounded >= -9223372036854775808.0 && rounded < 9223372036854775808.0;
-        return fits ? static_cast<qint64>(rounded) : 0;
+        return Rounded(value.GetDouble()).value_or(0);
+    }
+    if (TInsituJsonReader::IsNumberText(value)) {
+        // A whole number as it stands; a fraction, an exponent or a whole number beyond 64 bits rounded.
+        const char* text = value.GetString();
+        const char* end = text + value.GetStringLength();
+        if (const std::optional<qint64> whole = ParseWhole(text, end)) {
+            return *whole;
+        }
+        const std::optional<double> number = NumberValue(text, end);
+        return number ? Rounded(*number).value_or(0) : 0;
     }
     if (value.IsString()) {
         const char* text = value.GetString();

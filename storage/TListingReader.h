@@ -22,6 +22,9 @@ public:
     // a whole number (blanks before it allowed), true as 1; anything else 0.
     static qint64 Integer(const rapidjson::Value& listing, const char* key);
 
+    // The member of an object by name; null when the value is no object or has no such member.
+    static const rapidjson::Value* Member(const rapidjson::Value& object, const char* key);
+
     // The conversions on a value of its own, for callers that hold one already.
     static QString TextOf(const rapidjson::Value& value);
     static QVariant PriceOfText(const QString& text);

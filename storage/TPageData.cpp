@@ -1,10 +1,10 @@
 #include "storage/TPageData.h"
 
-#include "storage/TDepthLimitedHandler.h"
+#include "storage/TInsituJsonReader.h"
+#include "storage/TListingReader.h"
 
 #include <QByteArray>
 
-#include <rapidjson/reader.h>
 #include <utility>
 
 namespace {
@@ -40,30 +40,9 @@ qsizetype TrimmedLength(QStringView cut, bool keepBrace)
     return keepBrace ? brace + 1 : brace;
 }
 
-// Parses the UTF-16 text straight into a UTF-8 document: no converted copy of a large block is ever made.
-bool ParseLimited(const QString& block, rapidjson::Document* document)
-{
-    using TUtf16Stream = rapidjson::GenericStringStream<rapidjson::UTF16<char16_t>>;
-    TUtf16Stream stream(reinterpret_cast<const char16_t*>(block.utf16()));
-    bool parsed = false;
-    auto generate = [&](rapidjson::Document& target) {
-        TDepthLimitedHandler handler(target, TPageData::MaxDepth);
-        rapidjson::GenericReader<rapidjson::UTF16<char16_t>, rapidjson::UTF8<>> reader;
-        constexpr unsigned flags = rapidjson::kParseStopWhenDoneFlag | rapidjson::kParseIterativeFlag;
-        parsed = !reader.Parse<flags>(stream, handler).IsError();
-        return parsed;
-    };
-    document->Populate(generate);
-    return parsed;
-}
-
 const rapidjson::Value* Member(const rapidjson::Value* object, const char* name)
 {
-    if (object == nullptr || !object->IsObject()) {
-        return nullptr;
-    }
-    const auto it = object->FindMember(name);
-    return it == object->MemberEnd() ? nullptr : &it->value;
+    return object != nullptr ? TListingReader::Member(*object, name) : nullptr;
 }
 } // namespace
 
@@ -93,6 +72,35 @@ TPageData::Block TPageData::Extract(QString page)
     return block;
 }
 
+TPageData::Utf8Block TPageData::ExtractUtf8(QByteArray page)
+{
+    Utf8Block block;
+    for (qint32 framing = PageConfigFraming; framing <= BodyFraming; ++framing) {
+        const Marker& marker = Markers[framing];
+        const qsizetype start = page.indexOf(QByteArrayView(marker.start.data(), marker.start.size()));
+        if (start < 0) {
+            continue;
+        }
+        block.Framing = framing;
+        const qsizetype from = start + marker.start.size();
+        const qsizetype end = page.indexOf(QByteArrayView(marker.end.data(), marker.end.size()));
+        if (end > from) {
+            const qsizetype brace = QByteArrayView(page).sliced(from, end - from).lastIndexOf('}');
+            const qsizetype length = brace < 0 ? end - from : (marker.keepBrace ? brace + 1 : brace);
+            page.truncate(from + length);
+            block.Start = from;
+            block.Page = std::move(page);
+        }
+        break;
+    }
+    if (block.IsEmpty()) {
+        block.Title = Title(QString::fromUtf8(page));
+        block.Page.clear();
+        block.Start = 0;
+    }
+    return block;
+}
+
 QString TPageData::Title(QStringView page)
 {
     const qsizetype open = page.indexOf(QLatin1String("<title"), 0, Qt::CaseInsensitive);
@@ -114,9 +122,51 @@ QString TPageData::Title(QStringView page)
     return title.simplified();
 }
 
-bool TPageData::Parse(const QString& block, rapidjson::Document* document)
+bool TPageData::Parse(QByteArray block, TParsed* parsed)
 {
-    return ParseLimited(block, document);
+    return Parse(std::move(block), 0, parsed);
+}
+
+bool TPageData::Parse(QByteArray text, qsizetype from, TParsed* parsed)
+{
+    parsed->Text = std::move(text);
+    char* start = parsed->Text.data() + from; // detaches: the text is the parsed block's own
+    const auto size = static_cast<size_t>(parsed->Text.size() - from);
+    return TInsituJsonReader::Parse(start, size, MaxDepth, &parsed->Document);
+}
+
+bool TPageData::Parse(QStringView block, TParsed* parsed)
+{
+    return Parse(block.toUtf8(), parsed);
+}
+
+bool TPageData::NestsWithin(QStringView block, int maxDepth)
+{
+    const QStringView value = block.trimmed();
+    if (value.isEmpty() || (value.front() != u'[' && value.front() != u'{')) {
+        return true; // a scalar first value nests nothing
+    }
+    int depth = 0;
+    for (qsizetype i = value.data() - block.data(); i < block.size(); ++i) {
+        const char16_t c = block[i].unicode();
+        if (c == u'[' || c == u'{') {
+            if (++depth > maxDepth) {
+                return false;
+            }
+        } else if (c == u']' || c == u'}') {
+            if (--depth <= 0) {
+                return true; // the first value is complete: what follows is never read
+            }
+        } else if (c == u'"') {
+            // To the closing quote: one not escaped by an odd run of backslashes.
+            for (++i; i < block.size() && block[i] != u'"'; ++i) {
+                if (block[i] == u'\\') {
+                    ++i;
+                }
+            }
+        }
+    }
+    return true;
 }
 
 const rapidjson::Value* TPageData::ListingArray(const rapidjson::Value& document, qint32 framing)

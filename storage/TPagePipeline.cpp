@@ -39,13 +39,36 @@ TPageResult TPagePipeline::Cut(QString page, QString* block)
     return Failed(cut.Framing, TPageFailure::CutOff);
 }
 
+TPageResult TPagePipeline::RunUtf8(const QString& keyword, QByteArray page)
+{
+    TPageData::Utf8Block cut = TPageData::ExtractUtf8(std::move(page));
+    if (!cut.IsEmpty()) {
+        return StoreUtf8(keyword, std::move(cut.Page), cut.Start, cut.Framing);
+    }
+    if (cut.Framing == TPageData::NoFraming) {
+        return Failed(cut.Framing, TPageFailure::NoBlock, std::move(cut.Title));
+    }
+    return Failed(cut.Framing, TPageFailure::CutOff);
+}
+
 TPageResult TPagePipeline::Store(const QString& keyword, const QString& block, qint32 framing)
 {
-    rapidjson::Document document;
-    if (!TPageData::Parse(block, &document)) {
+    // A large block is converted only when its nesting allows it to parse: the text is held by the caller
+    // meanwhile, and a hostile block would cost its size twice over.
+    constexpr qsizetype LargeBlock = 4 << 20;
+    if (block.size() > LargeBlock && !TPageData::NestsWithin(block, TPageData::MaxDepth)) {
         return Failed(framing, TPageFailure::NotParsed);
     }
-    const rapidjson::Value* listings = TPageData::ListingArray(document, framing);
+    return StoreUtf8(keyword, block.toUtf8(), 0, framing);
+}
+
+TPageResult TPagePipeline::StoreUtf8(const QString& keyword, QByteArray text, qsizetype from, qint32 framing)
+{
+    TPageData::TParsed parsed;
+    if (!TPageData::Parse(std::move(text), from, &parsed)) {
+        return Failed(framing, TPageFailure::NotParsed);
+    }
+    const rapidjson::Value* listings = TPageData::ListingArray(parsed.Document, framing);
     if (listings == nullptr) {
         return Failed(framing, TPageFailure::NoListings);
     }

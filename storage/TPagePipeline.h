@@ -40,6 +40,10 @@ public:
     // The whole page. The page text is consumed: a page of many megabytes is never held twice.
     TPageResult Run(const QString& keyword, QString page);
 
+    // The same for a page held as UTF-8 bytes (PageText::HeldUtf8 of the downloaded body): no text of the
+    // whole page is ever made, and the rows are the same.
+    TPageResult RunUtf8(const QString& keyword, QByteArray page);
+
     // The first half: the data block of the page, which may be empty, into *block. The result holds the
     // framing found and, when the block is empty, the failure NoBlock or CutOff; Stored is 0.
     static TPageResult Cut(QString page, QString* block);
@@ -50,5 +54,8 @@ public:
     TPageResult Store(const QString& keyword, const QString& block, qint32 framing);
 
 private:
+    // Stores the block of text that starts at from.
+    TPageResult StoreUtf8(const QString& keyword, QByteArray text, qsizetype from, qint32 framing);
+
     TDM& m_dm;
 };

@@ -86,7 +86,13 @@ bool TDBFunc::CreateDatabase(const QString& path)
 bool TDBFunc::CreateDatabaseWithPassword(const QString& path, const QString& password)
 {
     QString ignored;
-    return TConnection::CreateDatabase(ConnectionString(path, password), &ignored);
+    const QString connectionString = ConnectionString(path, password);
+    // A bound connection that is not in use keeps the new file open, so that OpenConnection does not
+    // derive the key a second time.
+    if (Connection() != nullptr && !Connection()->IsOpen()) {
+        return Connection()->Create(connectionString, &ignored);
+    }
+    return TConnection::CreateDatabase(connectionString, &ignored);
 }
 
 bool TDBFunc::OpenConnection(const QString& path, const QString& initVersion, QString* error)
@@ -95,7 +101,7 @@ bool TDBFunc::OpenConnection(const QString& path, const QString& initVersion, QS
         *error = QStringLiteral("No connection is bound to the database layer.");
         return false;
     }
-    Connection()->Close();
+    // Open closes whatever the connection had open, but for a file it has just created with this password.
     if (!Connection()->Open(ConnectionString(path, Password()), error) || !RefreshTableList(error)) {
         return false;
     }
@@ -122,7 +128,7 @@ bool TDBFunc::ExecuteSql(const QString& sql)
     statement.replace(QLatin1String("\\r"), QLatin1String("\r"));
     QString error;
     if (Connection() == nullptr) {
-        error = QStringLiteral("Operation is not allowed when the object is closed.");
+        error = TConnection::NotOpenMessage();
     } else if (Connection()->Execute(statement, &error)) {
         return true;
     }
@@ -152,7 +158,7 @@ std::unique_ptr<TRowSet> TDBFunc::CreateQuery(const QString& sql, QString* error
     auto query = std::make_unique<TRowSet>();
     query->SetConnection(Connection());
     if (!IsConnected()) {
-        *error = QStringLiteral("Operation is not allowed when the object is closed.");
+        *error = TConnection::NotOpenMessage();
         return nullptr;
     }
     if (!OpenQuery(query.get(), sql, error)) {

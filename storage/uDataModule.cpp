@@ -169,20 +169,11 @@ void MapAuction(TRowSet& rows, const TGoodsColumns& c, const QString& keyword, c
     }
 }
 
-const rapidjson::Value* TagInfo(const rapidjson::Value& listing)
-{
-    if (!listing.IsObject()) {
-        return nullptr;
-    }
-    const auto it = listing.FindMember("tag_info");
-    return it != listing.MemberEnd() ? &it->value : nullptr;
-}
-
 void MapItem(TRowSet& rows, const TGoodsColumns& c, const QString& keyword, const rapidjson::Value& listing)
 {
     using R = TListingReader;
     const QVariant price = R::Price(listing, "price");
-    const rapidjson::Value* tags = TagInfo(listing);
+    const rapidjson::Value* tags = R::Member(listing, "tag_info");
     rows.SetValue(c.keyname, keyword);
     rows.SetValue(c.title, R::Text(listing, "title"));
     rows.SetValue(c.pic_url, R::Text(listing, "pic_url"));
@@ -310,10 +301,15 @@ void TDM::CompleteSchema()
     }
 }
 
+void TDM::PrepareDatabase(const QString& path)
+{
+    m_conn->Prefetch(TDBFunc::ConnectionString(path, TDBFunc::Password()));
+}
+
 bool TDM::OpenGoodsQuery(QString* error)
 {
     if (FDBFunc == nullptr) {
-        *error = QStringLiteral("Operation is not allowed when the object is closed.");
+        *error = TConnection::NotOpenMessage();
         return false;
     }
     return FDBFunc->OpenQuery(m_qrGoodsList.get(), QString::fromLatin1(GoodsQuerySql), error);
@@ -368,6 +364,7 @@ void TDM::CreateSchema()
 void TDM::UpgradeSchema()
 {
     if (FDBFunc->VersionBelow(QString::fromLatin1(CurrentVersion)) && FDBFunc->Version() == QLatin1String("1.0")) {
+        // Files upgraded from 1.0 have always gained these placeholder changes; every 1.0.1 file holds them.
         FDBFunc->CreateTableIfAbsent(QStringLiteral("bb"), QStringLiteral("create table bb(bb int)"));
         FDBFunc->AddFieldIfAbsent(QStringLiteral("aa"), QStringLiteral("bb"),
                                   QStringLiteral("alter table aa add bb int"));
@@ -406,7 +403,7 @@ bool TDM::SaveList(const QString& keyword, const rapidjson::Value& listings, TMa
     TRowSet& rows = *m_qrGoodsList;
     TGoodsColumns columns;
     if (!rows.IsOpen()) {
-        *error = QStringLiteral("Operation is not allowed when the object is closed.");
+        *error = TConnection::NotOpenMessage();
         return false;
     }
     if (!listings.IsArray()) {

@@ -25,6 +25,10 @@ public:
     // Opens the database file, creating and upgrading it as needed. False with the provider's message
     // when the file cannot be opened (wrong password, damaged file, no database).
     bool OpenDatabase(const QString& path, QString* error);
+    // Starts opening an existing database file in the background, so that deriving its key overlaps the
+    // creation of the window; OpenDatabase of the same file takes that connection. Does nothing for a
+    // file that does not exist, and reports nothing: OpenDatabase reports what fails.
+    void PrepareDatabase(const QString& path);
     // Reopens the goods query empty, dropping every row it held.
     bool OpenGoodsQuery(QString* error);
     void CloseDatabase();
@@ -60,7 +64,6 @@ public:
     TRowSet* qrGoodsList() const { return m_qrGoodsList.get(); }
     // The model the grid binds to: the goods query's visible fields as columns.
     QAbstractItemModel* dsGoodsList() const;
-    TRowSetModel* GoodsModel() const { return m_dsGoodsList.get(); }
     // The database layer, from OpenDatabase to CloseDatabase; null otherwise.
     TDBFunc* DBFunc() const { return FDBFunc.get(); }
 

@@ -13,7 +13,6 @@ public:
     explicit TLinkDelegate(QObject* parent = nullptr);
 
     void SetLinkColumns(const QSet<int>& columns) { m_linkColumns = columns; }
-    bool IsLinkColumn(int column) const { return m_linkColumns.contains(column); }
 
     bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
                    const QModelIndex& index) override;

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sys/stat.h>
+
 namespace {
 const char* const ProviderKey = "Provider";
 const char* const DataSourceKey = "Data Source";
@@ -101,6 +103,38 @@ bool ReadNames(sqlite3* db, const char* sql, const QString& argument, QStringLis
     return true;
 }
 
+// Creates the encrypted file and returns the connection to it; nothing is left behind on failure.
+TSqliteHandle CreateKeyed(const TTarget& target, QString* error)
+{
+    // The exclusive create refuses an existing file, also one that appears meanwhile. Only the owner may read
+    // the file; the engine gives its journal files the same permissions.
+    QFile file(target.path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFile::ReadOwner | QFile::WriteOwner)) {
+        *error = QStringLiteral("Database already exists or cannot be created: %1").arg(file.errorString());
+        return nullptr;
+    }
+    file.close();
+    TSqliteHandle db = OpenKeyed(target, error);
+    // Writing the header makes the file an encrypted database of its own right away.
+    const bool ok = db != nullptr && Run(db.get(), "PRAGMA user_version = 1", error)
+        && Run(db.get(), "PRAGMA user_version = 0", error) && Configure(db.get(), error);
+    if (!ok) {
+        db.reset();
+        QFile::remove(target.path);
+    }
+    return db;
+}
+// The device and inode of a file, so that a file replaced meanwhile is told from the one opened.
+QByteArray FileIdentity(const QString& path)
+{
+    struct stat info = {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+        return {};
+    }
+    return QByteArray::number(static_cast<qulonglong>(info.st_dev)) + ':'
+        + QByteArray::number(static_cast<qulonglong>(info.st_ino));
+}
+
 int CallProgress(void* handler)
 {
     return (*static_cast<std::function<bool()>*>(handler))() ? 1 : 0;
@@ -158,11 +192,12 @@ void DeleteFunction(void* function)
     delete static_cast<TConnection::TFunction*>(function);
 }
 
-QString NotOpen()
+} // namespace
+
+QString TConnection::NotOpenMessage()
 {
     return QStringLiteral("Operation is not allowed when the object is closed.");
 }
-} // namespace
 
 TConnection::TConnection(QObject* parent)
     : QObject(parent)
@@ -172,45 +207,85 @@ TConnection::TConnection(QObject* parent)
 TConnection::~TConnection()
 {
     Close();
+    TakePrefetched(QString(), QByteArray());
+}
+
+void TConnection::Prefetch(const QString& connectionString)
+{
+    TakePrefetched(QString(), QByteArray());
+    TTarget target;
+    QString ignored;
+    if (!ParseTarget(connectionString, &target, &ignored) || !QFileInfo(target.path).isFile()) {
+        return;
+    }
+    m_prefetch.path = target.path;
+    m_prefetch.key = target.key;
+    m_prefetch.identity = FileIdentity(target.path);
+    m_prefetch.db = std::async(std::launch::async, [target] {
+        QString error;
+        return OpenKeyed(target, &error);
+    });
+}
+
+// The prefetched connection when it is to this file and password and succeeded; any other is closed.
+TSqliteHandle TConnection::TakePrefetched(const QString& path, const QByteArray& key)
+{
+    if (!m_prefetch.db.valid()) {
+        return nullptr;
+    }
+    TSqliteHandle db = m_prefetch.db.get();
+    const bool same = path == m_prefetch.path && key == m_prefetch.key && !m_prefetch.identity.isEmpty()
+        && FileIdentity(path) == m_prefetch.identity;
+    m_prefetch = {};
+    return same ? std::move(db) : nullptr;
 }
 
 bool TConnection::CreateDatabase(const QString& connectionString, QString* error)
 {
     TTarget target;
-    if (!ParseTarget(connectionString, &target, error)) {
-        return false;
-    }
-    // The exclusive create refuses an existing file, also one that appears meanwhile. Only the owner may read
-    // the file; the engine gives its journal files the same permissions.
-    QFile file(target.path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFile::ReadOwner | QFile::WriteOwner)) {
-        *error = QStringLiteral("Database already exists or cannot be created: %1").arg(file.errorString());
-        return false;
-    }
-    file.close();
-    TSqliteHandle db = OpenKeyed(target, error);
-    // Writing the header makes the file an encrypted database of its own right away.
-    const bool ok = db != nullptr && Run(db.get(), "PRAGMA user_version = 1", error)
-        && Run(db.get(), "PRAGMA user_version = 0", error) && Configure(db.get(), error);
-    db.reset();
-    if (!ok) {
-        QFile::remove(target.path);
-    }
-    return ok;
+    return ParseTarget(connectionString, &target, error) && CreateKeyed(target, error) != nullptr;
 }
 
-bool TConnection::Open(const QString& connectionString, QString* error)
+bool TConnection::Create(const QString& connectionString, QString* error)
 {
     Close();
     TTarget target;
     if (!ParseTarget(connectionString, &target, error)) {
         return false;
     }
+    m_db = CreateKeyed(target, error);
+    if (m_db == nullptr) {
+        return false;
+    }
+    m_createdPath = target.path;
+    m_createdKey = target.key;
+    m_createdIdentity = FileIdentity(target.path);
+    return true;
+}
+
+bool TConnection::Open(const QString& connectionString, QString* error)
+{
+    TTarget target;
+    if (!ParseTarget(connectionString, &target, error)) {
+        Close();
+        return false;
+    }
+    if (IsOpen() && !m_createdPath.isEmpty() && target.path == m_createdPath && target.key == m_createdKey
+        && FileIdentity(target.path) == m_createdIdentity) {
+        // Just created with this password: deriving the key again would only cost time.
+        m_createdPath.clear();
+        m_createdKey.clear();
+        return true;
+    }
+    Close();
     if (!QFileInfo(target.path).isFile()) {
         *error = QStringLiteral("Could not find file '%1'.").arg(target.path);
         return false;
     }
-    TSqliteHandle db = OpenKeyed(target, error);
+    TSqliteHandle db = TakePrefetched(target.path, target.key);
+    if (db == nullptr) {
+        db = OpenKeyed(target, error);
+    }
     if (db == nullptr || !Configure(db.get(), error)) {
         return false;
     }
@@ -220,6 +295,9 @@ bool TConnection::Open(const QString& connectionString, QString* error)
 
 void TConnection::Close()
 {
+    m_createdPath.clear();
+    m_createdKey.clear();
+    m_createdIdentity.clear();
     if (m_db != nullptr) {
         emit AboutToClose();
         m_db.reset();
@@ -251,7 +329,7 @@ void TConnection::SetProgressHandler(int instructions, std::function<bool()> han
 bool TConnection::CreateFunction(const QString& name, int argumentCount, TFunction function, QString* error)
 {
     if (m_db == nullptr) {
-        *error = NotOpen();
+        *error = NotOpenMessage();
         return false;
     }
     auto* owned = new TFunction(std::move(function));
@@ -268,7 +346,7 @@ bool TConnection::CreateFunction(const QString& name, int argumentCount, TFuncti
 bool TConnection::Execute(const QString& sql, QString* error)
 {
     if (m_db == nullptr) {
-        *error = NotOpen();
+        *error = NotOpenMessage();
         return false;
     }
     const QByteArray text = TJetDialect::Translate(sql).toUtf8();
@@ -297,7 +375,7 @@ bool TConnection::Execute(const QString& sql, QString* error)
 bool TConnection::Tables(QStringList* names, QString* error) const
 {
     if (m_db == nullptr) {
-        *error = NotOpen();
+        *error = NotOpenMessage();
         return false;
     }
     return ReadNames(
@@ -310,7 +388,7 @@ bool TConnection::Tables(QStringList* names, QString* error) const
 bool TConnection::Columns(const QString& table, QStringList* names, QString* error) const
 {
     if (m_db == nullptr) {
-        *error = NotOpen();
+        *error = NotOpenMessage();
         return false;
     }
     return ReadNames(m_db.get(), "SELECT name FROM pragma_table_info(?1) ORDER BY cid", table, names, error);

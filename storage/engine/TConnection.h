@@ -9,6 +9,7 @@
 #include <QVariantList>
 
 #include <functional>
+#include <future>
 #include <memory>
 
 // A connection to a password-protected database file, opened from a connection string with the keys
@@ -20,6 +21,8 @@ class TConnection : public QObject
 
 public:
     static constexpr int BusyTimeoutMs = 8000;
+    // The provider's message for an operation on a closed connection, query or database.
+    static QString NotOpenMessage();
 
     explicit TConnection(QObject* parent = nullptr);
     ~TConnection() override;
@@ -27,6 +30,14 @@ public:
     // Creates a new, empty database file protected by the connection string's password.
     // Fails when a file exists at the path; nothing is left behind on failure.
     static bool CreateDatabase(const QString& connectionString, QString* error);
+    // The same, keeping this connection open on the new file (any other connection is closed first). The next
+    // Open of the same file with the same password takes it as it is: the key is derived once.
+    bool Create(const QString& connectionString, QString* error);
+
+    // Starts opening an existing file of the connection string on a worker thread, so that the key is derived
+    // while the caller does other work; the next Open of the same file takes that connection. Nothing is
+    // reported here: when it fails, Open opens the file itself and reports what fails.
+    void Prefetch(const QString& connectionString);
 
     // Closes any open connection and opens the file of the connection string. A wrong password,
     // a damaged file or a file that is no database fail here, not at the first statement.
@@ -61,5 +72,17 @@ signals:
 
 private:
     TSqliteHandle m_db;
+    QString m_createdPath; // set from Create to the next Open or Close
+    QByteArray m_createdKey;
+    QByteArray m_createdIdentity;
+    struct TPrefetch
+    {
+        QString path;
+        QByteArray key;
+        QByteArray identity; // device and inode of the file when the open started
+        std::future<TSqliteHandle> db;
+    };
+    TPrefetch m_prefetch;
+    TSqliteHandle TakePrefetched(const QString& path, const QByteArray& key);
     std::unique_ptr<std::function<bool()>> m_progress;
 };

@@ -109,16 +109,6 @@ QString TConnectionString::Value(const QString& key) const
     return QString();
 }
 
-bool TConnectionString::Contains(const QString& key) const
-{
-    for (const auto& pair : m_pairs) {
-        if (pair.first.compare(key, Qt::CaseInsensitive) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
 QString TConnectionString::Quote(const QString& value)
 {
     const bool plain = !value.contains(QLatin1Char(';')) && !value.contains(QLatin1Char('"'))

@@ -14,7 +14,6 @@ public:
 
     // The value of a key, or an empty text when the key is absent. The last occurrence wins.
     QString Value(const QString& key) const;
-    bool Contains(const QString& key) const;
 
     // A value as it has to be written into a connection string: quoted when it holds ";", a quote,
     // or blanks at either end, unchanged otherwise.

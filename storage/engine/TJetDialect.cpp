@@ -174,3 +174,10 @@ QString TJetDialect::Translate(const QString& sql)
     }
     return translator.Run();
 }
+
+QString TJetDialect::QuoteName(const QString& name)
+{
+    QString quoted = name;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}

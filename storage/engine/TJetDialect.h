@@ -10,4 +10,6 @@ class TJetDialect
 {
 public:
     static QString Translate(const QString& sql);
+    // A table or column name quoted for a statement: in double quotes, a double quote inside doubled.
+    static QString QuoteName(const QString& name);
 };

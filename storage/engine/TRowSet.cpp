@@ -1,24 +1,13 @@
 #include "storage/engine/TRowSet.h"
 
 #include "storage/engine/TConnection.h"
+#include "storage/engine/TJetDialect.h"
 #include "storage/engine/TSqlite.h"
 
 #include <algorithm>
 
 namespace {
 const QVariant NullValue;
-
-QString NotOpen()
-{
-    return QStringLiteral("Operation is not allowed when the object is closed.");
-}
-
-QString QuoteName(const QString& name)
-{
-    QString quoted = name;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
 
 QString FromUtf8(const unsigned char* text, int bytes)
 {
@@ -106,10 +95,11 @@ void TRowSet::SetConnection(TConnection* connection)
     if (m_connection != nullptr) {
         disconnect(m_connection, nullptr, this, nullptr);
     }
+    m_writes = {};
     Close();
     m_connection = connection;
     if (connection != nullptr) {
-        connect(connection, &TConnection::AboutToClose, this, &TRowSet::Close);
+        connect(connection, &TConnection::AboutToClose, this, &TRowSet::ConnectionClosing);
     }
 }
 
@@ -122,7 +112,7 @@ bool TRowSet::Open(const QString& sql, QString* error)
 {
     Close();
     if (m_connection == nullptr || !m_connection->IsOpen()) {
-        *error = NotOpen();
+        *error = TConnection::NotOpenMessage();
         return false;
     }
     sqlite3* db = m_connection->Handle();
@@ -217,10 +207,16 @@ void TRowSet::ReadRow(sqlite3_stmt* statement)
     ++m_rowCount;
 }
 
+void TRowSet::ConnectionClosing()
+{
+    m_writes = {};
+    Close();
+}
+
 void TRowSet::Close()
 {
+    // The prepared write statements stay for the next open on the same connection.
     const bool hadRows = m_rowCount > 0 || m_appending;
-    m_insert.reset();
     m_values.clear();
     m_rowCount = 0;
     m_appliedRows = 0;
@@ -296,7 +292,7 @@ QVariant& TRowSet::At(int row, int field)
 bool TRowSet::Append(QString* error)
 {
     if (!m_open) {
-        *error = NotOpen();
+        *error = TConnection::NotOpenMessage();
         return false;
     }
     Cancel();
@@ -338,7 +334,7 @@ void TRowSet::Reserve(int rows)
 bool TRowSet::ApplyUpdates(QString* error)
 {
     if (!m_open || m_connection == nullptr || !m_connection->IsOpen()) {
-        *error = NotOpen();
+        *error = TConnection::NotOpenMessage();
         return false;
     }
     if (PendingCount() == 0) {
@@ -349,12 +345,11 @@ bool TRowSet::ApplyUpdates(QString* error)
         return false;
     }
     sqlite3* db = m_connection->Handle();
-    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
-        *error = SqliteMessage(db);
+    if (!Step(db, &m_writes.begin, "BEGIN IMMEDIATE", error)) {
         return false;
     }
     std::vector<qint64> ids;
-    if (!InsertPending(insert, &ids, error) || sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    if (!InsertPending(insert, &ids, error) || !Step(db, &m_writes.commit, "COMMIT", error)) {
         if (error->isEmpty()) {
             *error = SqliteMessage(db);
         }
@@ -367,12 +362,29 @@ bool TRowSet::ApplyUpdates(QString* error)
     return true;
 }
 
-// The INSERT for the writable fields, prepared once and kept until the row set closes.
+// Runs a statement without rows, prepared on first use and kept with the connection.
+bool TRowSet::Step(sqlite3* db, TStatementHandle* statement, const char* sql, QString* error)
+{
+    if (*statement == nullptr) {
+        sqlite3_stmt* raw = nullptr;
+        if (sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &raw, nullptr) != SQLITE_OK) {
+            *error = SqliteMessage(db);
+            return false;
+        }
+        statement->reset(raw);
+    }
+    const int rc = sqlite3_step(statement->get());
+    sqlite3_reset(statement->get());
+    if (rc != SQLITE_DONE) {
+        *error = SqliteMessage(db);
+        return false;
+    }
+    return true;
+}
+
+// The INSERT for the writable fields, prepared once and kept while the connection stays open.
 sqlite3_stmt* TRowSet::InsertStatement(QString* error)
 {
-    if (m_insert != nullptr) {
-        return m_insert.get();
-    }
     if (m_table.isEmpty()) {
         *error = QStringLiteral("Insufficient base table information for updating or refreshing.");
         return nullptr;
@@ -381,14 +393,17 @@ sqlite3_stmt* TRowSet::InsertStatement(QString* error)
     QStringList parameters;
     for (const TField& field : m_fields) {
         if (!field.ReadOnly) {
-            names.append(QuoteName(field.Name));
+            names.append(TJetDialect::QuoteName(field.Name));
             parameters.append(QStringLiteral("?%1").arg(parameters.size() + 1));
         }
     }
-    const QByteArray sql
-        = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-              .arg(QuoteName(m_table), names.join(QLatin1String(", ")), parameters.join(QLatin1String(", ")))
-              .toUtf8();
+    const QByteArray sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                               .arg(TJetDialect::QuoteName(m_table), names.join(QLatin1String(", ")),
+                                    parameters.join(QLatin1String(", ")))
+                               .toUtf8();
+    if (m_writes.insert != nullptr && m_writes.insertSql == sql) {
+        return m_writes.insert.get();
+    }
     sqlite3_stmt* raw = nullptr;
     sqlite3* db = m_connection->Handle();
     if (sqlite3_prepare_v3(db, sql.constData(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &raw, nullptr)
@@ -396,7 +411,8 @@ sqlite3_stmt* TRowSet::InsertStatement(QString* error)
         *error = SqliteMessage(db);
         return nullptr;
     }
-    m_insert.reset(raw);
+    m_writes.insert.reset(raw);
+    m_writes.insertSql = sql;
     return raw;
 }
 

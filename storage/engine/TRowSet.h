@@ -61,7 +61,6 @@ public:
     void SetValue(int field, QVariant value);
     void Post();
     void Cancel();
-    bool IsAppending() const { return m_appending; }
     // Makes room for this many more rows.
     void Reserve(int rows);
 
@@ -86,6 +85,8 @@ signals:
 private:
     bool ReadFields(sqlite3_stmt* statement, QString* error);
     void ReadRow(sqlite3_stmt* statement);
+    void ConnectionClosing();
+    static bool Step(sqlite3* db, TStatementHandle* statement, const char* sql, QString* error);
     sqlite3_stmt* InsertStatement(QString* error);
     bool InsertPending(sqlite3_stmt* insert, std::vector<qint64>* ids, QString* error);
     void TakeIds(const std::vector<qint64>& ids);
@@ -107,7 +108,14 @@ private:
     int m_appliedRows = 0;
     bool m_appending = false;
     QHash<QString, QString> m_labels; // lower-case field name to label
-    TStatementHandle m_insert;
+    struct TWrites
+    {
+        TStatementHandle insert;
+        QByteArray insertSql;
+        TStatementHandle begin;
+        TStatementHandle commit;
+    };
+    TWrites m_writes; // prepared on the connection, finalised before it closes
     int m_disableCount = 0;
     int m_announcedRows = 0;
     bool m_resetPending = false;

@@ -44,7 +44,7 @@ bool TStatement::Prepare(TConnection* connection, const QString& sql, QString* e
     m_error.clear();
     m_db = connection != nullptr ? connection->Handle() : nullptr;
     if (m_db == nullptr) {
-        m_error = QStringLiteral("Operation is not allowed when the object is closed.");
+        m_error = TConnection::NotOpenMessage();
         *error = m_error;
         return false;
     }

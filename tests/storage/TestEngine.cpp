@@ -36,6 +36,8 @@ private slots:
     void createRefusesExistingFile();
     void openFailsWithProviderMessage_data();
     void openFailsWithProviderMessage();
+    void earlyConnectionIsTakenOnlyForItsFile_data();
+    void earlyConnectionIsTakenOnlyForItsFile();
     void rejectedStatementKeepsConnection();
     void tablesAndColumns();
     void rowSetFields();
@@ -169,9 +171,14 @@ void TestEngine::openFailsWithProviderMessage_data()
 {
     QTest::addColumn<QByteArray>("content"); // empty: an encrypted database with another key
     QTest::addColumn<QString>("message");
-    QTest::newRow("wrong password") << QByteArray() << "file is not a database";
-    QTest::newRow("damaged file") << QByteArray(8192, '\x5a') << "file is not a database";
-    QTest::newRow("text file") << QByteArray("hello\r\nworld\r\n") << "file is not a database";
+    QTest::addColumn<bool>("prefetched"); // opening was started early: the failure still comes from Open
+    for (const bool prefetched : {false, true}) {
+        const char* early = prefetched ? ", started early" : "";
+        QTest::addRow("wrong password%s", early) << QByteArray() << "file is not a database" << prefetched;
+        QTest::addRow("damaged file%s", early) << QByteArray(8192, '\x5a') << "file is not a database" << prefetched;
+        QTest::addRow("text file%s", early)
+            << QByteArray("hello\r\nworld\r\n") << "file is not a database" << prefetched;
+    }
 }
 
 void TestEngine::openFailsWithProviderMessage()
@@ -186,9 +193,56 @@ void TestEngine::openFailsWithProviderMessage()
         file.write(content);
     }
     TConnection connection;
+    QFETCH(bool, prefetched);
+    if (prefetched) {
+        connection.Prefetch(ConnectionString(m_path));
+    }
     QVERIFY(!connection.Open(ConnectionString(m_path), &error));
     QTEST(error, "message");
     QVERIFY(!connection.IsOpen());
+}
+
+void TestEngine::earlyConnectionIsTakenOnlyForItsFile_data()
+{
+    QTest::addColumn<bool>("created"); // kept open by Create, else started early by Prefetch
+    QTest::addColumn<bool>("replaced"); // the file replaced by one with another password before Open
+    QTest::newRow("created") << true << false;
+    QTest::newRow("created, file replaced") << true << true;
+    QTest::newRow("started early") << false << false;
+    QTest::newRow("started early, file replaced") << false << true;
+}
+
+// A connection kept from creating the file or started early is used only for the very file it was opened
+// on: a file replaced meanwhile is opened afresh and judged by its own password.
+void TestEngine::earlyConnectionIsTakenOnlyForItsFile()
+{
+    QFETCH(bool, created);
+    QFETCH(bool, replaced);
+    QString error;
+    TConnection connection;
+    if (created) {
+        QVERIFY2(connection.Create(ConnectionString(m_path), &error), qPrintable(error));
+    } else {
+        QVERIFY2(TConnection::CreateDatabase(ConnectionString(m_path), &error), qPrintable(error));
+        connection.Prefetch(ConnectionString(m_path));
+    }
+    if (replaced) {
+        QVERIFY(QFile::rename(m_path, m_path + QStringLiteral(".old")));
+        QVERIFY(TConnection::CreateDatabase(ConnectionString(m_path, QStringLiteral("other")), &error));
+    }
+    const bool opened = connection.Open(ConnectionString(m_path), &error);
+    QCOMPARE(opened, !replaced);
+    if (opened) {
+        QVERIFY2(connection.Execute(QStringLiteral("create table t(n integer)"), &error), qPrintable(error));
+        connection.Close();
+        TConnection again;
+        QVERIFY2(again.Open(ConnectionString(m_path), &error), qPrintable(error));
+        QStringList tables;
+        QVERIFY(again.Tables(&tables, &error));
+        QCOMPARE(tables, QStringList{QStringLiteral("t")});
+    } else {
+        QCOMPARE(error, QStringLiteral("file is not a database"));
+    }
 }
 
 void TestEngine::rejectedStatementKeepsConnection()

@@ -1,3 +1,4 @@
+#include "storage/TPageData.h"
 #include "storage/engine/TRowSet.h"
 #include "storage/uDBFunc.h"
 #include "storage/uDataModule.h"
@@ -77,11 +78,12 @@ struct TStore
     int FileCount() { return FileRows(QStringLiteral("select count(*) from goodslist")).value(0).value(0).toInt(); }
 };
 
-rapidjson::Document Parse(const QByteArray& json)
+// Parsed as the page pipeline parses a block, so numbers keep their page text.
+TPageData::TParsed Parse(const QByteArray& json)
 {
-    rapidjson::Document doc;
-    doc.Parse<rapidjson::kParseStopWhenDoneFlag | rapidjson::kParseIterativeFlag>(json.constData(), json.size());
-    return doc;
+    TPageData::TParsed parsed;
+    TPageData::Parse(json, &parsed);
+    return parsed;
 }
 } // namespace
 
@@ -95,6 +97,8 @@ private slots:
     void fixturePageStoresEveryListing();
     void auctionValues_data();
     void auctionValues();
+    void textsAsOnThePage_data();
+    void textsAsOnThePage();
     void itemListing_data();
     void itemListing();
     void pagesOf44AreKeptAcrossRestart();
@@ -124,7 +128,8 @@ void TestGoodsStore::cleanup()
 void TestGoodsStore::fixturePageStoresEveryListing()
 {
     const QByteArray json = FixtureJson();
-    rapidjson::Document doc = Parse(json);
+    TPageData::TParsed parsed1 = Parse(json);
+    rapidjson::Document& doc = parsed1.Document;
     QVERIFY(!doc.HasParseError());
     const rapidjson::Value* auctions = Path(doc, {"mods", "itemlist", "data", "auctions"});
     QVERIFY(auctions != nullptr && auctions->IsArray());
@@ -172,6 +177,18 @@ void TestGoodsStore::auctionValues_data()
     QTest::newRow("numbers") << QByteArray(R"({"view_price":9.9,"reserve_price":10,"view_fee":1.23456,)"
                                            R"("comment_count":2.5})")
                              << QVariant(9.9) << QVariant(10.0) << 1.2346 << 2LL;
+    QTest::newRow("grouped price texts") << QByteArray(R"({"view_price":"1,234.5","reserve_price":"1,234"})") << null
+                                         << null << 0.0 << 0LL;
+    QTest::newRow("fee number rounds as its text")
+        << QByteArray(R"({"view_fee":1.00005,"comment_count":1e3})") << null << null << 1.0 << 1000LL;
+    QTest::newRow("exponents") << QByteArray(R"({"view_price":125E-1,"view_fee":15e-1,"comment_count":25E-1})")
+                               << QVariant(12.5) << null << 1.5 << 2LL;
+    QTest::newRow("beyond a double") << QByteArray(
+        R"({"view_price":1e400,"reserve_price":-1e400,"view_fee":1e400,"comment_count":1e400})")
+                                     << null << null << 0.0 << 0LL;
+    QTest::newRow("integer beyond 64 bits")
+        << QByteArray(R"({"view_fee":12345678901234567890123,"comment_count":12345678901234567890123})") << null << null
+        << 0.0 << 0LL;
     QTest::newRow("halves to even") << QByteArray(R"({"view_fee":"0.00015","comment_count":3.5})") << null << null
                                     << 0.0002 << 4LL;
     QTest::newRow("exact half down to even")
@@ -196,7 +213,8 @@ void TestGoodsStore::auctionValues()
     QFETCH(QByteArray, listing);
     QFETCH(QVariant, viewPrice);
     QFETCH(QVariant, reservePrice);
-    const rapidjson::Document doc = Parse("[" + listing + "]");
+    const TPageData::TParsed parsed2 = Parse("[" + listing + "]");
+    const rapidjson::Document& doc = parsed2.Document;
     QVERIFY(!doc.HasParseError());
     QString error;
     QVERIFY2(m_store->dm->SaveAuctionList(QStringLiteral("kw"), doc, &error), qPrintable(error));
@@ -210,6 +228,34 @@ void TestGoodsStore::auctionValues()
     const QVariantList stored = m_store->FileRows(QStringLiteral("select view_price, nick from goodslist")).value(0);
     QCOMPARE(stored.value(0).isNull(), viewPrice.isNull());
     QCOMPARE(stored.value(1), QVariant(QString())); // a missing text is the empty text, not NULL
+}
+
+void TestGoodsStore::textsAsOnThePage_data()
+{
+    QTest::addColumn<QByteArray>("value"); // the JSON value of "raw_title"
+    QTest::addColumn<QString>("title");
+    QTest::newRow("exponent number") << QByteArray("1E2") << "1E2";
+    QTest::newRow("trailing zero") << QByteArray("1.50") << "1.50";
+    QTest::newRow("beyond a double") << QByteArray("-1e400") << "-1e400";
+    QTest::newRow("beyond 64 bits") << QByteArray("123456789012345678901234567890") << "123456789012345678901234567890";
+    QTest::newRow("array with numbers") << QByteArray("[1.0, 2e1,true]") << "[1.0,2e1,true]";
+    QTest::newRow("lone high surrogate") << QByteArray(R"("\ud800x")") << QStringLiteral("\uFFFDx");
+    QTest::newRow("lone low surrogate") << QByteArray(R"("a\udc00")") << QStringLiteral("a\uFFFD");
+    QTest::newRow("high before another escape") << QByteArray(R"("\ud83d\u0041")") << QStringLiteral("\uFFFDA");
+    QTest::newRow("surrogate pair") << QByteArray(R"("\ud83d\ude00")") << QStringLiteral("\U0001F600");
+}
+
+// A number in a text field is stored as the page wrote it, and valid JSON that a double or UTF-16 cannot hold
+// still parses.
+void TestGoodsStore::textsAsOnThePage()
+{
+    QFETCH(QByteArray, value);
+    const TPageData::TParsed parsed = Parse(R"([{"raw_title":)" + value + "}]");
+    QVERIFY(parsed.Document.IsArray());
+    QString error;
+    QVERIFY2(m_store->dm->SaveAuctionList(QStringLiteral("kw"), parsed.Document, &error), qPrintable(error));
+    QTEST(m_store->Get(0, "title").toString(), "title");
+    QVERIFY2(m_store->dm->ApplyGoodsRows(&error), qPrintable(error));
 }
 
 void TestGoodsStore::itemListing_data()
@@ -229,7 +275,8 @@ void TestGoodsStore::itemListing()
     const QByteArray listing = "{" + tags
         + R"("title":"T","pic_url":"//p","price":"9.90","view_fee":"5.00","url":"//s/1","comment_count":"7",)"
           R"("nick":"ignored","detail_url":"ignored"})";
-    const rapidjson::Document doc = Parse("[" + listing + "," + listing + "]");
+    const TPageData::TParsed parsed3 = Parse("[" + listing + "," + listing + "]");
+    const rapidjson::Document& doc = parsed3.Document;
     QString error;
     QVERIFY2(m_store->dm->SaveItemList(QStringLiteral("kw"), doc, &error), qPrintable(error));
     QCOMPARE(m_store->Rows().RowCount(), 2); // the same listing twice gives two rows
@@ -250,7 +297,8 @@ void TestGoodsStore::itemListing()
 void TestGoodsStore::pagesOf44AreKeptAcrossRestart()
 {
     const QByteArray json = FixtureJson();
-    rapidjson::Document doc = Parse(json);
+    TPageData::TParsed parsed4 = Parse(json);
+    rapidjson::Document& doc = parsed4.Document;
     rapidjson::Value* auctions = const_cast<rapidjson::Value*>(Path(doc, {"mods", "itemlist", "data", "auctions"}));
     QVERIFY(auctions != nullptr);
     for (rapidjson::SizeType i = 0; i < 8; ++i) {
@@ -312,8 +360,9 @@ void TestGoodsStore::failedApplyWritesNothing()
     QVERIFY(m_store->dm->DBFunc()->ExecuteSql(
         QStringLiteral("create trigger refuse before insert on goodslist when new.title = 'boom' "
                        "begin select raise(abort, 'disk said no'); end")));
-    const rapidjson::Document doc
+    const TPageData::TParsed parsed
         = Parse(R"([{"raw_title":"one","view_price":"1"},{"raw_title":"boom"},{"raw_title":"three"}])");
+    const rapidjson::Document& doc = parsed.Document;
     QString error;
     QVERIFY(m_store->dm->SaveAuctionList(QStringLiteral("kw"), doc, &error));
     QVERIFY(!m_store->dm->ApplyGoodsRows(&error));
@@ -329,13 +378,15 @@ void TestGoodsStore::emptyArrayAndClosedQuery()
 {
     QSignalSpy inserted(m_store->dm->dsGoodsList(), &QAbstractItemModel::rowsInserted);
     QSignalSpy reset(m_store->dm->dsGoodsList(), &QAbstractItemModel::modelReset);
-    const rapidjson::Document empty = Parse("[]");
+    const TPageData::TParsed parsed5 = Parse("[]");
+    const rapidjson::Document& empty = parsed5.Document;
     QString error;
     QVERIFY(m_store->dm->SaveAuctionList(QStringLiteral("kw"), empty, &error));
     QVERIFY(m_store->dm->ApplyGoodsRows(&error));
     QCOMPARE(m_store->Rows().RowCount(), 0);
     QCOMPARE(inserted.count() + reset.count(), 0);
-    const rapidjson::Document object = Parse("{}");
+    const TPageData::TParsed parsed6 = Parse("{}");
+    const rapidjson::Document& object = parsed6.Document;
     QVERIFY(!m_store->dm->SaveItemList(QStringLiteral("kw"), object, &error));
     m_store->dm->CloseDatabase();
     QVERIFY(!m_store->dm->SaveAuctionList(QStringLiteral("kw"), empty, &error));

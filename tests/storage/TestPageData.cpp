@@ -12,6 +12,8 @@ private slots:
     void listingArray_data();
     void listingArray();
     void textsArriveAsUtf8();
+    void nestsWithin_data();
+    void nestsWithin();
     void title_data();
     void title();
 };
@@ -83,17 +85,17 @@ void TestPageData::listingArray()
     QFETCH(QString, block);
     QFETCH(int, framing);
     QFETCH(int, length);
-    rapidjson::Document document;
+    TPageData::TParsed document;
     const bool parsed = TPageData::Parse(block, &document);
-    const rapidjson::Value* array = parsed ? TPageData::ListingArray(document, framing) : nullptr;
+    const rapidjson::Value* array = parsed ? TPageData::ListingArray(document.Document, framing) : nullptr;
     QCOMPARE(array == nullptr ? -1 : static_cast<int>(array->Size()), length);
 }
 
 void TestPageData::textsArriveAsUtf8()
 {
-    rapidjson::Document document;
+    TPageData::TParsed document;
     QVERIFY(TPageData::Parse(QStringLiteral("[{\"t\":\"办公桌 \\u00e9\\ud83d\\ude00\"}]"), &document));
-    const rapidjson::Value& title = document[0]["t"];
+    const rapidjson::Value& title = document.Document[0]["t"];
     QCOMPARE(QString::fromUtf8(title.GetString(), title.GetStringLength()), QStringLiteral("办公桌 é\U0001F600"));
 }
 
@@ -121,6 +123,27 @@ void TestPageData::title()
     QFETCH(QString, page);
     QFETCH(QString, title);
     QCOMPARE(TPageData::Title(page), title);
+}
+
+void TestPageData::nestsWithin_data()
+{
+    QTest::addColumn<QString>("block");
+    QTest::addColumn<int>("maxDepth");
+    QTest::addColumn<bool>("within");
+    QTest::newRow("as deep as allowed") << "[{\"a\":[1]}]" << 3 << true;
+    QTest::newRow("one deeper") << "[{\"a\":[1]}]" << 2 << false;
+    QTest::newRow("brackets in strings") << "[\"[[{{\"]" << 1 << true;
+    QTest::newRow("escaped quote in a string") << "[\"\\\"[[\"]" << 1 << true;
+    QTest::newRow("escaped backslash ends the string") << "[\"\\\\\",[[]]]" << 1 << false;
+    QTest::newRow("text after the value") << "[1] [[[[" << 1 << true;
+    QTest::newRow("text after a scalar") << " 1 [[[[" << 1 << true;
+}
+
+void TestPageData::nestsWithin()
+{
+    QFETCH(QString, block);
+    QFETCH(int, maxDepth);
+    QTEST(TPageData::NestsWithin(block, maxDepth), "within");
 }
 
 QTEST_GUILESS_MAIN(TestPageData)
