@@ -165,15 +165,14 @@ void BM_Apply(benchmark::State& state)
     Describe(state, which);
 }
 
-// What a page costs from the downloaded bytes to the durable commit, the page held as UTF-8 bytes.
-void BM_Pipeline(benchmark::State& state)
+// Runs the pipeline over the page, held as UTF-8 bytes, into the data module's file.
+void RunPipeline(benchmark::State& state, TDM& dm)
 {
     const int which = static_cast<int>(state.range(0));
-    const auto dm = OpenModule(QStringLiteral("pipeline.db"));
-    TPagePipeline pipeline(*dm);
+    TPagePipeline pipeline(dm);
     for (auto _ : state) {
         state.PauseTiming();
-        Reopen(*dm);
+        Reopen(dm);
         QByteArray body = Page(which).bytes;
         body.detach(); // a downloaded body is the pipeline's own
         state.ResumeTiming();
@@ -187,11 +186,16 @@ void BM_Pipeline(benchmark::State& state)
     Describe(state, which);
 }
 
+// What a page costs from the downloaded bytes to the durable commit.
+void BM_Pipeline(benchmark::State& state)
+{
+    RunPipeline(state, *OpenModule(QStringLiteral("pipeline.db")));
+}
+
 // The same into a file without the listings library's upkeep (its search index, the index's triggers and the
 // sort indexes), as a file of the schema before the library stored pages: what the page's own work costs.
 void BM_PipelineUnindexed(benchmark::State& state)
 {
-    const int which = static_cast<int>(state.range(0));
     // A file of its own for every call: reopened, a file without the index would get it back.
     static int calls = 0;
     const auto dm = OpenModule(QStringLiteral("pipeline-unindexed-%1.db").arg(++calls));
@@ -204,21 +208,7 @@ void BM_PipelineUnindexed(benchmark::State& state)
             qFatal("cannot drop the library's upkeep: %s", qPrintable(error));
         }
     }
-    TPagePipeline pipeline(*dm);
-    for (auto _ : state) {
-        state.PauseTiming();
-        Reopen(*dm);
-        QByteArray body = Page(which).bytes;
-        body.detach();
-        state.ResumeTiming();
-        const TPageResult result
-            = pipeline.RunUtf8(Keyword, PageText::HeldUtf8(std::move(body)).value_or(QByteArray()));
-        if (result.Stored == 0) {
-            state.SkipWithError("the page stored no listings");
-            break;
-        }
-    }
-    Describe(state, which);
+    RunPipeline(state, *dm);
 }
 
 // The same with the page as text (QString), as a caller holding the download's text runs it.
