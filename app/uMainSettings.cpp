@@ -151,6 +151,7 @@ bool TMainForm::SaveGridLayout(TProfileFile& ini)
     const QHeaderView* header = grid->horizontalHeader();
     for (int visual = 0; visual < header->count(); ++visual) {
         const int logical = header->logicalIndex(visual);
+        // The fields after position and width are fixed; settings files written by earlier versions carry them.
         const QString value = QStringLiteral("%1,%2,0,1,0,7,0,0,1").arg(visual).arg(header->sectionSize(logical));
         if (!ini.WriteString("grid", ColumnKey(ColumnField(logical)), value)) {
             return false;

@@ -187,6 +187,38 @@ void BM_Pipeline(benchmark::State& state)
     Describe(state, which);
 }
 
+// The same into a file without the listings library's upkeep (its search index, the index's triggers and the
+// sort indexes), as a file of the schema before the library stored pages: what the page's own work costs.
+void BM_PipelineUnindexed(benchmark::State& state)
+{
+    const int which = static_cast<int>(state.range(0));
+    const auto dm = OpenModule(QStringLiteral("pipeline-unindexed.db"));
+    QString error;
+    for (const char* sql :
+         {"DROP TRIGGER goodslist_fts_insert", "DROP TRIGGER goodslist_fts_delete", "DROP TRIGGER goodslist_fts_update",
+          "DROP TABLE goodslist_fts", "DROP INDEX goodslist_keyname", "DROP INDEX goodslist_view_price",
+          "DROP INDEX goodslist_comment_count", "DROP INDEX goodslist_collect_time"}) {
+        if (!dm->conn()->Execute(QString::fromLatin1(sql), &error)) {
+            qFatal("cannot drop the library's upkeep: %s", qPrintable(error));
+        }
+    }
+    TPagePipeline pipeline(*dm);
+    for (auto _ : state) {
+        state.PauseTiming();
+        Reopen(*dm);
+        QByteArray body = Page(which).bytes;
+        body.detach();
+        state.ResumeTiming();
+        const TPageResult result
+            = pipeline.RunUtf8(Keyword, PageText::HeldUtf8(std::move(body)).value_or(QByteArray()));
+        if (result.Stored == 0) {
+            state.SkipWithError("the page stored no listings");
+            break;
+        }
+    }
+    Describe(state, which);
+}
+
 // The same with the page as text (QString), as a caller holding the download's text runs it.
 void BM_PipelineText(benchmark::State& state)
 {
@@ -263,6 +295,7 @@ BENCHMARK(BM_Parse)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Store)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Apply)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Pipeline)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PipelineUnindexed)->Arg(0)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PipelineText)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ApplyIntoTable)->Arg(0)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_OpenDatabase)->Unit(benchmark::kMillisecond)->Iterations(10);

@@ -19,4 +19,13 @@ inline bool IsNumber(const QVariant& cell)
         return false;
     }
 }
+
+// The text of a value written as text; byte strings from the database are UTF-8.
+inline QString Text(const QVariant& cell)
+{
+    if (cell.metaType().id() == QMetaType::QByteArray) {
+        return QString::fromUtf8(cell.toByteArray());
+    }
+    return cell.toString();
+}
 } // namespace CellValue

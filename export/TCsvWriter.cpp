@@ -24,14 +24,6 @@ QByteArray NumberText(const QVariant& cell)
     return QByteArray::number(cell.toLongLong());
 }
 
-QString CellText(const QVariant& cell)
-{
-    if (cell.metaType().id() == QMetaType::QByteArray) {
-        return QString::fromUtf8(cell.toByteArray());
-    }
-    return cell.toString();
-}
-
 bool StartsLikeFormula(const QString& text)
 {
     if (text.isEmpty()) {
@@ -76,7 +68,7 @@ QByteArray TCsvWriter::Field(const QVariant& cell)
     if (CellValue::IsNumber(cell)) {
         return NumberText(cell);
     }
-    QString text = CellText(cell);
+    QString text = CellValue::Text(cell);
     if (StartsLikeFormula(text)) {
         text.prepend(QLatin1Char('\''));
     }

@@ -143,8 +143,7 @@ bool TXlsxWriter::WriteCell(int column, const QVariant& cell, QString* error)
     if (CellValue::IsNumber(cell)) {
         rc = worksheet_write_number(m_sheet, row, col, cell.toDouble(), nullptr);
     } else {
-        const QString text
-            = cell.metaType().id() == QMetaType::QByteArray ? QString::fromUtf8(cell.toByteArray()) : cell.toString();
+        const QString text = CellValue::Text(cell);
         if (text.isEmpty()) {
             return true;
         }

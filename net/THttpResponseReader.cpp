@@ -1,17 +1,13 @@
 #include "net/THttpResponseReader.h"
 
 #include "net/HttpLimits.h"
+#include "platform/AsciiBlank.h"
 
 #include <QList>
 
 #include <limits>
 
 namespace {
-
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
 
 bool BeginsWithHttp(QByteArrayView line)
 {

@@ -104,8 +104,9 @@ bool FillSearchIndex(TConnection* connection, qint64 total, qint64 steps, const 
 }
 
 // Filled in chunks, the index is many segments that every later write would go on merging. They are merged
-// now, a few pages at a time with a progress report after each, until no level has segments left to merge;
-// from then on a page's write adds a small segment of its own.
+// now, a few pages at a time with a progress report after each, until the index is about one segment: a
+// negative amount merges levels with two segments too, so that no half-full level is left whose merging the
+// first writes after the upgrade would pay for. From then on a page's write adds a small segment of its own.
 bool MergeSearchIndex(TConnection* connection, qint64 done, qint64 steps, const TLibrarySchema::Progress& progress,
                       QString* error)
 {
@@ -114,8 +115,8 @@ bool MergeSearchIndex(TConnection* connection, qint64 done, qint64 steps, const 
         QVariant before;
         QVariant after;
         if (!Scalar(connection, changes, {}, &before, error)
-            || !Exec(connection, QStringLiteral("INSERT INTO goodslist_fts(goodslist_fts, rank) VALUES ('merge', 200)"),
-                     error)
+            || !Exec(connection,
+                     QStringLiteral("INSERT INTO goodslist_fts(goodslist_fts, rank) VALUES ('merge', -200)"), error)
             || !Scalar(connection, changes, {}, &after, error)) {
             return false;
         }

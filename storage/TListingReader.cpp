@@ -1,5 +1,6 @@
 #include "storage/TListingReader.h"
 
+#include "platform/AsciiBlank.h"
 #include "storage/TInsituJsonReader.h"
 
 #include <QLocale>
@@ -17,11 +18,6 @@ namespace {
 // The range of the fixed-point amount: 64 bits of units of 1/10000.
 constexpr double AmountLimit = 922337203685477.5807;
 constexpr qint64 AmountScale = 10000;
-
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
 
 bool IsDigit(char c)
 {

@@ -1,10 +1,8 @@
 #include "storage/engine/TConnectionString.h"
 
+#include "platform/AsciiBlank.h"
+
 namespace {
-bool IsBlank(QChar c)
-{
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
-}
 
 void SkipBlanks(const QString& text, qsizetype* pos)
 {
