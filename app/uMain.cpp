@@ -35,6 +35,7 @@ TMainForm::TMainForm(TDM* dm, TRunParams params, QWidget* parent)
 
 TMainForm::~TMainForm()
 {
+    JoinWriter();
     if (MainForm == this) {
         MainForm = nullptr;
     }
@@ -108,6 +109,7 @@ void TMainForm::FormClose()
     m_library = nullptr;
     m_libraryWorker.reset();
     StopExport();
+    JoinWriter(); // a page's rows being written reach the file before it closes
     if (m_settingsLoaded) {
         SaveSettings();
     }

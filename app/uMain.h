@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <memory>
+#include <thread>
 #include <vector>
 
 class QComboBox;
@@ -130,6 +131,10 @@ private:
     // Downloads a page on a thread of its own while the window stays live. False when the window closed
     // meanwhile: the download is then given up and nothing of it is kept.
     bool DownloadPage(const QString& url, QString* text, THttpResult* outcome);
+    // Writes the rows a page stored to the file on a thread of its own while the window stays live.
+    bool WriteGoodsRows(QString* error);
+    // Waits for a write in progress to end.
+    void JoinWriter();
     // Waits ms while the window stays live; false once the window has closed.
     bool Pause(int ms);
     // Runs a local event loop until it is quit, or until the window closes.
@@ -202,6 +207,7 @@ private:
     TExportRequest::Format m_exportFormat = TExportRequest::Xlsx;
     QString m_statusHint; // what the status pane says while no failure is shown
     QEventLoop* m_waitLoop = nullptr; // the local loop a run waits in, quit when the window closes
+    std::thread m_writer; // writes a page's rows to the file; joined before the file closes
     TPageResult m_pageResult; // the last page's outcome, from ExtractPageJson and StorePageJson
     TExportThread* m_exportThread = nullptr;
     TProgressForm* m_exportProgress = nullptr;

@@ -72,6 +72,34 @@ bool TMainForm::DownloadPage(const QString& url, QString* text, THttpResult* out
     return finished; // an unfinished download is given up as it goes out of scope
 }
 
+// A database that another writer holds (the engine waits up to its busy timeout) or a slow disk must not
+// freeze the window, so the rows go to the file on a thread of their own while the window's events go on.
+// Nothing changes the goods query meanwhile: the run waits here, the grid only reads it, and closing the
+// window waits for the write before the file closes. The numbers the rows got are taken on this thread.
+bool TMainForm::WriteGoodsRows(QString* error)
+{
+    std::vector<qint64> ids;
+    bool written = false;
+    QEventLoop loop;
+    m_writer = std::thread([&] {
+        written = m_dm->WriteGoodsRows(&ids, error);
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec(); // also ends when the application quits; the join below then waits for the write
+    JoinWriter();
+    if (written) {
+        m_dm->TakeGoodsIds(ids);
+    }
+    return written;
+}
+
+void TMainForm::JoinWriter()
+{
+    if (m_writer.joinable()) {
+        m_writer.join();
+    }
+}
+
 bool TMainForm::Pause(int ms)
 {
     if (ms > 0) {
@@ -217,7 +245,9 @@ QString TMainForm::ExtractPageJson(QString page)
 
 int TMainForm::StorePageJson(const QString& keyword, const QString& block, QString* error)
 {
-    m_pageResult = TPagePipeline(*m_dm).Store(keyword, block, PageFormat);
+    TPagePipeline pipeline(*m_dm);
+    pipeline.SetWriter([this](QString* failure) { return WriteGoodsRows(failure); });
+    m_pageResult = pipeline.Store(keyword, block, PageFormat);
     if (m_pageResult.Failure == TPageFailure::StoreFailed) {
         *error = m_pageResult.Detail;
     }

@@ -192,7 +192,9 @@ void BM_Pipeline(benchmark::State& state)
 void BM_PipelineUnindexed(benchmark::State& state)
 {
     const int which = static_cast<int>(state.range(0));
-    const auto dm = OpenModule(QStringLiteral("pipeline-unindexed.db"));
+    // A file of its own for every call: reopened, a file without the index would get it back.
+    static int calls = 0;
+    const auto dm = OpenModule(QStringLiteral("pipeline-unindexed-%1.db").arg(++calls));
     QString error;
     for (const char* sql :
          {"DROP TRIGGER goodslist_fts_insert", "DROP TRIGGER goodslist_fts_delete", "DROP TRIGGER goodslist_fts_update",

@@ -16,6 +16,11 @@ TPagePipeline::TPagePipeline(TDM& dm)
 {
 }
 
+void TPagePipeline::SetWriter(Writer writer)
+{
+    m_writer = std::move(writer);
+}
+
 TPageResult TPagePipeline::Run(const QString& keyword, QString page)
 {
     QString block;
@@ -75,7 +80,7 @@ TPageResult TPagePipeline::StoreUtf8(const QString& keyword, QByteArray text, qs
     QString error;
     const bool saved = framing == TPageData::PageConfigFraming ? m_dm.SaveAuctionList(keyword, *listings, &error)
                                                                : m_dm.SaveItemList(keyword, *listings, &error);
-    if (!saved || !m_dm.ApplyGoodsRows(&error)) {
+    if (!saved || !(m_writer ? m_writer(&error) : m_dm.ApplyGoodsRows(&error))) {
         return Failed(framing, TPageFailure::StoreFailed, error);
     }
     return {static_cast<int>(listings->Size()), framing, TPageFailure::None, {}};

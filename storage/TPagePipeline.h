@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class TDM;
 
 // Why a page gave no rows.
@@ -53,9 +55,15 @@ public:
     // the failure stay pending in the goods query (none of them reaches the file).
     TPageResult Store(const QString& keyword, const QString& block, qint32 framing);
 
+    // How the stored rows reach the file: by default ApplyGoodsRows on the calling thread. A caller may
+    // write them otherwise (on another thread while its own goes on) with the same outcome.
+    using Writer = std::function<bool(QString* error)>;
+    void SetWriter(Writer writer);
+
 private:
     // Stores the block of text that starts at from.
     TPageResult StoreUtf8(const QString& keyword, QByteArray text, qsizetype from, qint32 framing);
 
     TDM& m_dm;
+    Writer m_writer;
 };

@@ -461,3 +461,13 @@ bool TDM::ApplyGoodsRows(QString* error)
 {
     return m_qrGoodsList->ApplyUpdates(error);
 }
+
+bool TDM::WriteGoodsRows(std::vector<qint64>* ids, QString* error)
+{
+    return m_qrGoodsList->WritePending(ids, error);
+}
+
+void TDM::TakeGoodsIds(const std::vector<qint64>& ids)
+{
+    m_qrGoodsList->TakeIds(ids);
+}

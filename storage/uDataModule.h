@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <rapidjson/fwd.h>
+#include <vector>
 
 class QAbstractItemModel;
 class TConnection;
@@ -60,6 +61,10 @@ public:
     // Writes the rows not yet in the file in one transaction; on failure nothing is written and the
     // rows stay pending.
     bool ApplyGoodsRows(QString* error);
+    // ApplyGoodsRows in its two steps (TRowSet::WritePending and TakeIds), for a caller that writes on
+    // another thread while its own goes on.
+    bool WriteGoodsRows(std::vector<qint64>* ids, QString* error);
+    void TakeGoodsIds(const std::vector<qint64>& ids);
 
     TConnection* conn() const { return m_conn.get(); }
     TRowSet* qrGoodsList() const { return m_qrGoodsList.get(); }

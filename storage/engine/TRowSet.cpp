@@ -333,6 +333,17 @@ void TRowSet::Reserve(int rows)
 
 bool TRowSet::ApplyUpdates(QString* error)
 {
+    std::vector<qint64> ids;
+    if (!WritePending(&ids, error)) {
+        return false;
+    }
+    TakeIds(ids);
+    return true;
+}
+
+bool TRowSet::WritePending(std::vector<qint64>* ids, QString* error)
+{
+    ids->clear();
     if (!m_open || m_connection == nullptr || !m_connection->IsOpen()) {
         *error = TConnection::NotOpenMessage();
         return false;
@@ -348,17 +359,16 @@ bool TRowSet::ApplyUpdates(QString* error)
     if (!Step(db, &m_writes.begin, "BEGIN IMMEDIATE", error)) {
         return false;
     }
-    std::vector<qint64> ids;
-    if (!InsertPending(insert, &ids, error) || !Step(db, &m_writes.commit, "COMMIT", error)) {
+    if (!InsertPending(insert, ids, error) || !Step(db, &m_writes.commit, "COMMIT", error)) {
         if (error->isEmpty()) {
             *error = SqliteMessage(db);
         }
         if (sqlite3_get_autocommit(db) == 0) {
             sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
         }
+        ids->clear();
         return false;
     }
-    TakeIds(ids);
     return true;
 }
 
@@ -444,6 +454,9 @@ bool TRowSet::InsertPending(sqlite3_stmt* insert, std::vector<qint64>* ids, QStr
 void TRowSet::TakeIds(const std::vector<qint64>& ids)
 {
     const int first = m_appliedRows;
+    if (ids.empty() || !m_open || first + static_cast<qint64>(ids.size()) > m_rowCount) {
+        return; // closed (or reopened) while the rows were written
+    }
     m_appliedRows = m_rowCount;
     int counter = -1;
     for (int i = 0; i < FieldCount(); ++i) {

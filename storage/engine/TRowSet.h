@@ -67,6 +67,11 @@ public:
     // Writes every pending row to the table in one transaction of bound INSERTs, all or nothing, and
     // reads the numbers the database gave them back into the counter field.
     bool ApplyUpdates(QString* error);
+    // ApplyUpdates in two steps, so that the write may run on another thread: WritePending only reads the
+    // rows (nothing may change them meanwhile) and gives the numbers the rows got; TakeIds, on the row set's
+    // own thread, puts them into the counter field. A row set closed meanwhile takes none.
+    bool WritePending(std::vector<qint64>* ids, QString* error);
+    void TakeIds(const std::vector<qint64>& ids);
 
     void DisableControls();
     void EnableControls();
@@ -89,7 +94,6 @@ private:
     static bool Step(sqlite3* db, TStatementHandle* statement, const char* sql, QString* error);
     sqlite3_stmt* InsertStatement(QString* error);
     bool InsertPending(sqlite3_stmt* insert, std::vector<qint64>* ids, QString* error);
-    void TakeIds(const std::vector<qint64>& ids);
     void AnnounceReset();
     void AnnounceFields();
     void AnnounceRows();

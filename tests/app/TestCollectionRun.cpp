@@ -98,6 +98,7 @@ private slots:
     void windowStaysLiveDuringStalledDownload();
     void closeDuringStalledDownloadEndsAtOnce();
     void windowStaysLiveDuringPause();
+    void windowStaysLiveWhileAnotherWriterHoldsTheFile();
     void failedRunSaysWhy_data();
     void failedRunSaysWhy();
     void nextRunClearsTheCause();
@@ -383,6 +384,46 @@ void TestCollectionRun::windowStaysLiveDuringPause()
     Collect(m_form, "desk", 1);
     QCOMPARE(Messages(m_form).last(), Finished);
     QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
+}
+
+// Another writer holds the file while a page is stored: the write waits for it on its own thread, so the
+// window's timers go on firing, and one of them ends the other writer's transaction; the rows then reach
+// the file. Written on the window's thread, the write would have waited out the busy timeout and failed.
+void TestCollectionRun::windowStaysLiveWhileAnotherWriterHoldsTheFile()
+{
+    TConnection other;
+    QString error;
+    QVERIFY2(other.Open(TDBFunc::ConnectionString(DbPath, TDBFunc::Password()), &error), qPrintable(error));
+    TMainForm* form = m_form;
+    bool released = false;
+    m_server->SetHandler([form, &other, &released](const QByteArray&) {
+        QMetaObject::invokeMethod(
+            form,
+            [&other, &released]() {
+                QString failure;
+                QVERIFY2(other.Execute("BEGIN IMMEDIATE", &failure), qPrintable(failure));
+                QTimer::singleShot(700, [&other, &released]() {
+                    QString ignored;
+                    released = other.Execute("COMMIT", &ignored);
+                });
+            },
+            Qt::QueuedConnection);
+        return TResponseScript::WithLength(200, TSearchPages::Page(4));
+    });
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, [&ticks]() { ++ticks; });
+    ticker.start(50);
+    QElapsedTimer clock;
+    clock.start();
+    Collect(m_form, "desk", 1);
+    const qint64 elapsed = clock.elapsed();
+    QVERIFY(released);
+    QCOMPARE(Messages(m_form).last(), Finished);
+    QCOMPARE(FileRowCount(), 4);
+    QVERIFY(m_fixture->Boxes().isEmpty());
+    QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
+    QVERIFY2(elapsed < TConnection::BusyTimeoutMs, qPrintable(QString::number(elapsed)));
 }
 
 // Closing the window gives the download up at once; nothing of that page is stored.
