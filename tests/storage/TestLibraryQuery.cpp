@@ -8,6 +8,7 @@
 #include "storage/uDataModule.h"
 #include "tests/TestPaths.h"
 #include "tests/storage/TWarningRecorder.h"
+#include "tests/support/TestDatabase.h"
 #include "tests/support/TestFiles.h"
 
 #include <QFile>
@@ -124,7 +125,6 @@ private slots:
 
 private:
     void CreateSampleFile();
-    void MakeFileBeforeTheStep(int rows);
     void OpenQuery(TLibraryQuery* query);
 
     std::unique_ptr<TWarningRecorder> m_warnings;
@@ -249,29 +249,12 @@ void TestLibraryQuery::upgradeOfFileMadeBeforeTheStep()
     QCOMPARE(rows, 1);
 }
 
-// A file at the version before the step, with a table big enough for the upgrade to report progress.
-void TestLibraryQuery::MakeFileBeforeTheStep(int rows)
-{
-    TDM dm;
-    QString error;
-    QVERIFY(dm.OpenDatabase(m_path, &error));
-    QVERIFY(Exec(dm.conn(), QStringLiteral("UPDATE userver SET verno = '1.0.1'")));
-    for (const char* drop : {"DROP TRIGGER goodslist_fts_insert", "DROP TRIGGER goodslist_fts_delete",
-                             "DROP TRIGGER goodslist_fts_update", "DROP TABLE goodslist_fts",
-                             "DROP INDEX goodslist_collect_time", "ALTER TABLE goodslist DROP COLUMN collect_time"}) {
-        QVERIFY(Exec(dm.conn(), QString::fromLatin1(drop)));
-    }
-    QVERIFY(Exec(dm.conn(),
-                 QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ?1) "
-                                "INSERT INTO goodslist(title, view_price) SELECT 'row ' || i, i FROM n"),
-                 {rows}));
-}
-
 // With progress to show, the upgrade runs on a thread of its own: the caller's timers keep firing while it
 // runs, and its progress reports arrive on the caller's thread, in order.
 void TestLibraryQuery::upgradeReportsProgressInSteps()
 {
-    MakeFileBeforeTheStep(70000);
+    QString made;
+    QVERIFY2(MakeFileBeforeSearchIndex(m_path, 70000, &made), qPrintable(made));
     TDM dm;
     QList<qint64> reports;
     qint64 steps = 0;
@@ -312,7 +295,8 @@ void TestLibraryQuery::upgradeReportsProgressInSteps()
 // is rolled back, the failure is shown, and the next start upgrades the file.
 void TestLibraryQuery::failedUpgradeLeavesFileAsItWas()
 {
-    MakeFileBeforeTheStep(30000);
+    QString made;
+    QVERIFY2(MakeFileBeforeSearchIndex(m_path, 30000, &made), qPrintable(made));
     {
         TConnection connection;
         QString error;
