@@ -18,7 +18,7 @@ public:
     static QByteArray ReadSalt(const QString& path);
     // The key for the password and salt in the form the cipher library takes as a raw key ("x'<hex>'").
     static QByteArray RawKey(const QByteArray& password, const QByteArray& salt);
-    // A password the cipher library itself takes as a raw key; it is passed on as it is.
+    // A password in the form the cipher library may take as a raw key; it is passed on as it is, never cached.
     static bool IsRawKey(const QByteArray& password);
     // How many keys were derived so far.
     static int Derivations();
