@@ -7,20 +7,19 @@
 #include "storage/uDBFunc.h"
 #include "storage/uDataModule.h"
 
-#include <QCoreApplication>
 #include <QProgressDialog>
 #include <QTimer>
 
 namespace {
 const int UpgradeSteps = 1000;
-// The library's connection derives its key a while after start-up, on its own thread, so the window's first
-// opening shows rows at once and start-up itself does not wait for it.
-const int LibraryWarmUpMs = 2000;
 } // namespace
 
+// The library's connection opens on its own thread as soon as the window is up, so that the window's first
+// opening finds it open, or joins its opening when it comes sooner. The key of an existing file was derived for
+// the main connection already, so the opening costs little; a file created by this start derives it once more.
 void TMainForm::PrepareLibrary()
 {
-    QTimer::singleShot(LibraryWarmUpMs, this, [this]() {
+    QTimer::singleShot(0, this, [this]() {
         if (!m_closed && m_library == nullptr && m_libraryWorker == nullptr && m_dm->conn()->IsOpen()) {
             m_libraryWorker = std::make_unique<TLibraryWorker>(TDBFunc::ConnectionString(DbPath, TDBFunc::Password()));
         }
@@ -44,7 +43,8 @@ void TMainForm::btnLibraryClick()
     m_library->activateWindow();
 }
 
-// Building the search index of a large file takes a while: the window shows how far it is and stays painted.
+// Building the search index of a large file takes a while: the upgrade runs on a thread of its own while this
+// thread's event loop keeps the windows painted, and the progress window shows how far it is.
 void TMainForm::ShowUpgradeProgress(qint64 done, qint64 total)
 {
     if (m_upgradeProgress == nullptr) {
@@ -58,7 +58,6 @@ void TMainForm::ShowUpgradeProgress(qint64 done, qint64 total)
         m_upgradeProgress->setAutoReset(false);
     }
     m_upgradeProgress->setValue(total > 0 ? static_cast<int>(done * UpgradeSteps / total) : 0);
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void TMainForm::EndUpgradeProgress()

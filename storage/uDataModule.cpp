@@ -4,6 +4,7 @@
 #include "platform/ProgramResources.h"
 #include "storage/TLibrarySchema.h"
 #include "storage/TListingReader.h"
+#include "storage/TUpgradeThread.h"
 #include "storage/engine/TConnection.h"
 #include "storage/engine/TRowSet.h"
 #include "storage/engine/TRowSetModel.h"
@@ -387,7 +388,12 @@ void TDM::UpgradeLibrary()
         return;
     }
     QString error;
-    if (!TLibrarySchema::Upgrade(m_conn.get(), m_upgradeProgress, &error)) {
+    // With progress to show, a window waits: the upgrade runs on its own thread, so the window stays painted.
+    TConnection* connection = m_conn.get();
+    const auto upgrade = [connection](const TLibrarySchema::Progress& progress, QString* failure) {
+        return TLibrarySchema::Upgrade(connection, progress, failure);
+    };
+    if (!(m_upgradeProgress ? TUpgradeThread::Run(upgrade, m_upgradeProgress, &error) : upgrade({}, &error))) {
         if (PubFunc != nullptr) {
             PubFunc->ShowNotice(error);
         }

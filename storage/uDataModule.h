@@ -41,8 +41,9 @@ public:
     static QStringList SplitSqlScript(const QString& script);
     void CreateSchema();
     void UpgradeSchema();
-    // Called with the steps done and in all while an upgrade of OpenDatabase builds the search index, so
-    // the caller can show progress and keep its window painted.
+    // Called with the steps done and in all while an upgrade of OpenDatabase builds the search index. While it
+    // is set, the upgrade runs on a thread of its own and OpenDatabase runs this thread's event loop meanwhile
+    // (user input waits), calling it on this thread; the connection must be left alone until OpenDatabase returns.
     void SetUpgradeProgress(std::function<void(qint64 done, qint64 total)> progress)
     {
         m_upgradeProgress = std::move(progress);

@@ -1,6 +1,7 @@
 #include "storage/engine/TConnection.h"
 
 #include "storage/engine/TConnectionString.h"
+#include "storage/engine/TDerivedKeys.h"
 #include "storage/engine/TJetDialect.h"
 #include "storage/engine/TSqlite.h"
 
@@ -49,12 +50,12 @@ bool Run(sqlite3* db, const char* sql, QString* error)
     return true;
 }
 
-// Opens the file with its key; the first read checks the key, so a wrong one fails here.
-TSqliteHandle OpenKeyed(const TTarget& target, QString* error)
+// Opens the file with the key material given; the first read checks it, so a wrong one fails here.
+TSqliteHandle OpenWith(const QString& path, const QByteArray& key, QString* error)
 {
     sqlite3* raw = nullptr;
-    const QByteArray path = QFile::encodeName(target.path);
-    const int rc = sqlite3_open_v2(path.constData(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &raw,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     TSqliteHandle db(raw);
     if (rc != SQLITE_OK) {
         *error = SqliteMessage(raw);
@@ -63,7 +64,7 @@ TSqliteHandle OpenKeyed(const TTarget& target, QString* error)
     sqlite3_extended_result_codes(raw, 0);
     // The cipher library logs failed page checks to stderr unless told not to.
     sqlite3_exec(raw, "PRAGMA cipher_log_source = NONE", nullptr, nullptr, nullptr);
-    if (sqlite3_key(raw, target.key.constData(), static_cast<int>(target.key.size())) != SQLITE_OK) {
+    if (sqlite3_key(raw, key.constData(), static_cast<int>(key.size())) != SQLITE_OK) {
         *error = SqliteMessage(raw);
         return nullptr;
     }
@@ -72,6 +73,21 @@ TSqliteHandle OpenKeyed(const TTarget& target, QString* error)
         return nullptr;
     }
     return db;
+}
+
+// Opens the file with its password. A file that has its salt already opens with the key derived once for that
+// salt in this process; should that key not open it, the password itself does, and reports what fails.
+TSqliteHandle OpenKeyed(const TTarget& target, QString* error)
+{
+    const QByteArray salt = TDerivedKeys::IsRawKey(target.key) ? QByteArray() : TDerivedKeys::ReadSalt(target.path);
+    if (!salt.isEmpty()) {
+        QString ignored;
+        TSqliteHandle db = OpenWith(target.path, TDerivedKeys::RawKey(target.key, salt), &ignored);
+        if (db != nullptr) {
+            return db;
+        }
+    }
+    return OpenWith(target.path, target.key, error);
 }
 
 // One durable write per commit: a write-ahead log with a full sync at each commit.

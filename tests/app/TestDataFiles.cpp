@@ -2,14 +2,17 @@
 #include "storage/uConst.h"
 #include "tests/app/TMainFormFixture.h"
 #include "tests/support/TFakeMarketplace.h"
+#include "tests/support/TestDatabase.h"
 #include "tests/support/TestFiles.h"
 #include "ui/TApplication.h"
 
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 void PlantFile(const QString& path, const QByteArray& bytes)
@@ -32,6 +35,7 @@ private slots:
     void dataFolderIsAPlainFile();
     void runIsRefusedWhenTheDatabaseDidNotOpen();
     void emptyDatabaseFileStartsNormally();
+    void largeOldFileUpgradesWhileTheWindowLives();
 };
 
 void TestDataFiles::init()
@@ -92,6 +96,34 @@ void TestDataFiles::emptyDatabaseFileStartsNormally()
     fixture.Restart();
     QCOMPARE(fixture.Boxes(), QStringList());
     QVERIFY(QFileInfo(DbPath).size() > 0);
+}
+
+// A large file of the version before the search index: its upgrade runs while the window's event loop goes on
+// with the progress window up, and start-up then ends initialised over the upgraded file.
+void TestDataFiles::largeOldFileUpgradesWhileTheWindowLives()
+{
+    QString error;
+    QVERIFY2(MakeFileBeforeSearchIndex(DbPath, 40000, &error), qPrintable(error));
+    int ticksWithProgress = 0;
+    QTimer timer;
+    timer.setInterval(5);
+    connect(&timer, &QTimer::timeout, [&ticksWithProgress]() {
+        if (MainForm != nullptr
+            && MainForm->findChild<QProgressDialog*>(QStringLiteral("UpgradeProgress")) != nullptr) {
+            ++ticksWithProgress;
+        }
+    });
+    timer.start();
+    TMainFormFixture fixture;
+    TMainForm* form = fixture.Start();
+    timer.stop();
+    QVERIFY(ticksWithProgress > 0);
+    QVERIFY(form->findChild<QProgressDialog*>(QStringLiteral("UpgradeProgress")) == nullptr);
+    QCOMPARE(fixture.Boxes(), QStringList());
+    QVERIFY(form->isVisible());
+    QCOMPARE(QueryDatabaseFile(DbPath, QStringLiteral("SELECT verno FROM userver")).toString(),
+             QStringLiteral("1.0.2"));
+    QCOMPARE(QueryDatabaseFile(DbPath, QStringLiteral("SELECT count(*) FROM goodslist_fts")).toLongLong(), 40000);
 }
 
 int main(int argc, char** argv)

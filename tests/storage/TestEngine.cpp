@@ -1,5 +1,6 @@
 #include "storage/engine/TConnection.h"
 #include "storage/engine/TConnectionString.h"
+#include "storage/engine/TDerivedKeys.h"
 #include "storage/engine/TJetDialect.h"
 #include "storage/engine/TRowSet.h"
 #include "storage/engine/TRowSetModel.h"
@@ -10,6 +11,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <future>
 
 namespace {
 const QString Key = QStringLiteral("k\x01y");
@@ -38,6 +41,7 @@ private slots:
     void openFailsWithProviderMessage();
     void earlyConnectionIsTakenOnlyForItsFile_data();
     void earlyConnectionIsTakenOnlyForItsFile();
+    void keyIsDerivedOncePerFile();
     void rejectedStatementKeepsConnection();
     void tablesAndColumns();
     void rowSetFields();
@@ -243,6 +247,42 @@ void TestEngine::earlyConnectionIsTakenOnlyForItsFile()
     } else {
         QCOMPARE(error, QStringLiteral("file is not a database"));
     }
+}
+
+// Connections to one file share the key derived for its salt, also when they open at the same time; a new
+// file of the same password has a salt of its own and so a key of its own.
+void TestEngine::keyIsDerivedOncePerFile()
+{
+    QString error;
+    QVERIFY2(TConnection::CreateDatabase(ConnectionString(m_path), &error), qPrintable(error));
+    const int before = TDerivedKeys::Derivations();
+    auto open = [this]() {
+        auto connection = std::make_unique<TConnection>();
+        QString failure;
+        return connection->Open(ConnectionString(m_path), &failure) ? std::move(connection) : nullptr;
+    };
+    auto first = std::async(std::launch::async, open);
+    auto second = std::async(std::launch::async, open);
+    const std::unique_ptr<TConnection> a = first.get();
+    const std::unique_ptr<TConnection> b = second.get();
+    QVERIFY(a != nullptr && b != nullptr);
+    QCOMPARE(TDerivedKeys::Derivations(), before + 1);
+    QVERIFY2(a->Execute(QStringLiteral("create table t(n integer)"), &error), qPrintable(error));
+    QStringList tables;
+    QVERIFY(b->Tables(&tables, &error));
+    QCOMPARE(tables, QStringList{QStringLiteral("t")});
+
+    // The key is the one the cipher library derives from the password: as a raw key it opens the file.
+    const QByteArray raw = TDerivedKeys::RawKey(Key.toUtf8(), TDerivedKeys::ReadSalt(m_path));
+    TConnection byKey;
+    QVERIFY2(byKey.Open(ConnectionString(m_path, QString::fromLatin1(raw)), &error), qPrintable(error));
+    QCOMPARE(TDerivedKeys::Derivations(), before + 1);
+
+    const QString other = m_dir->filePath(QStringLiteral("other.db"));
+    QVERIFY(TConnection::CreateDatabase(ConnectionString(other), &error));
+    TConnection third;
+    QVERIFY2(third.Open(ConnectionString(other), &error), qPrintable(error));
+    QCOMPARE(TDerivedKeys::Derivations(), before + 2);
 }
 
 void TestEngine::rejectedStatementKeepsConnection()

@@ -8,12 +8,15 @@
 #include "storage/uDataModule.h"
 #include "tests/TestPaths.h"
 #include "tests/storage/TWarningRecorder.h"
+#include "tests/support/TestDatabase.h"
 #include "tests/support/TestFiles.h"
 
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
 
 #include <rapidjson/document.h>
 
@@ -104,6 +107,7 @@ private slots:
     void engineHasTrigramSearch();
     void upgradeOfFileMadeBeforeTheStep();
     void upgradeReportsProgressInSteps();
+    void failedUpgradeLeavesFileAsItWas();
     void newFileHasIndexAndTimes();
     void indexFollowsInsertUpdateDelete();
     void search_data();
@@ -245,39 +249,99 @@ void TestLibraryQuery::upgradeOfFileMadeBeforeTheStep()
     QCOMPARE(rows, 1);
 }
 
+// With progress to show, the upgrade runs on a thread of its own: the caller's timers keep firing while it
+// runs, and its progress reports arrive on the caller's thread, in order.
 void TestLibraryQuery::upgradeReportsProgressInSteps()
 {
-    {
-        TDM dm;
-        QString error;
-        QVERIFY(dm.OpenDatabase(m_path, &error));
-        QVERIFY(Exec(dm.conn(), QStringLiteral("UPDATE userver SET verno = '1.0.1'")));
-        for (const char* drop : {"DROP TRIGGER goodslist_fts_insert", "DROP TRIGGER goodslist_fts_delete",
-                                 "DROP TRIGGER goodslist_fts_update", "DROP TABLE goodslist_fts"}) {
-            QVERIFY(Exec(dm.conn(), QString::fromLatin1(drop)));
-        }
-        QVERIFY(Exec(dm.conn(),
-                     QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 70000) "
-                                    "INSERT INTO goodslist(title, view_price) SELECT 'row ' || i, i FROM n")));
-    }
+    QString made;
+    QVERIFY2(MakeFileBeforeSearchIndex(m_path, 70000, &made), qPrintable(made));
     TDM dm;
     QList<qint64> reports;
     qint64 steps = 0;
+    int ticks = 0;
+    int ticksAtFirstReport = -1;
+    bool onCallerThread = true;
     dm.SetUpgradeProgress([&](qint64 done, qint64 total) {
         reports.append(done);
         steps = total;
+        onCallerThread = onCallerThread && QThread::currentThread() == thread();
+        if (ticksAtFirstReport < 0) {
+            ticksAtFirstReport = ticks;
+        }
     });
+    QTimer timer;
+    timer.setInterval(5);
+    connect(&timer, &QTimer::timeout, [&ticks]() { ++ticks; });
+    timer.start();
     QString error;
     QVERIFY(dm.OpenDatabase(m_path, &error));
+    timer.stop();
     QCOMPARE(dm.DBFunc()->Version(), QStringLiteral("1.0.2"));
     QVERIFY2(reports.size() >= 4, qPrintable(QString::number(reports.size())));
     QVERIFY(std::is_sorted(reports.begin(), reports.end()));
     QVERIFY(reports.last() <= steps);
+    QVERIFY(onCallerThread);
+    // The timer went on between the first report and the end.
+    QVERIFY2(ticksAtFirstReport >= 0 && ticks - ticksAtFirstReport >= 10,
+             qPrintable(QStringLiteral("%1 ticks, %2 at the first report").arg(ticks).arg(ticksAtFirstReport)));
     QVERIFY(IndexConsistent(dm.conn()));
     QCOMPARE(Scalar(dm.conn(), QStringLiteral("SELECT count(*) FROM goodslist_fts WHERE goodslist_fts MATCH ?"),
                     {QStringLiteral("\"row 6999\"")})
                  .toLongLong(),
              11); // 6999 and 69990..69999
+}
+
+// An upgrade that fails at its last statement, after the search index is built, on its thread: the whole step
+// is rolled back, the failure is shown, and the next start upgrades the file.
+void TestLibraryQuery::failedUpgradeLeavesFileAsItWas()
+{
+    QString made;
+    QVERIFY2(MakeFileBeforeSearchIndex(m_path, 30000, &made), qPrintable(made));
+    {
+        TConnection connection;
+        QString error;
+        QVERIFY(connection.Open(ConnectionString(m_path), &error));
+        // The name of the collection time's index, taken by a table: its CREATE INDEX fails.
+        QVERIFY(Exec(&connection, QStringLiteral("CREATE TABLE goodslist_collect_time(n integer)")));
+    }
+    const auto schema = [this]() {
+        TConnection connection;
+        QString error;
+        connection.Open(ConnectionString(m_path), &error);
+        return Scalar(&connection,
+                      QStringLiteral("SELECT group_concat(type || ' ' || name || ' ' || coalesce(sql, ''), '|') "
+                                     "FROM (SELECT * FROM sqlite_master ORDER BY name)"))
+                   .toString()
+            + Scalar(&connection, QStringLiteral("SELECT verno || count(*) FROM userver, goodslist")).toString();
+    };
+    const QString before = schema();
+    {
+        TDM dm;
+        int reports = 0;
+        dm.SetUpgradeProgress([&reports](qint64, qint64) { ++reports; });
+        QString error;
+        QVERIFY2(dm.OpenDatabase(m_path, &error), qPrintable(error)); // the file opens at its version
+        QCOMPARE(dm.DBFunc()->Version(), QStringLiteral("1.0.1"));
+        QVERIFY(reports > 0);
+        QCOMPARE(m_warnings->Texts.size(), 1);
+        QVERIFY2(m_warnings->Texts.front().contains(QStringLiteral("goodslist_collect_time")),
+                 qPrintable(m_warnings->Texts.front()));
+        m_warnings->Texts.clear();
+    }
+    QCOMPARE(schema(), before);
+    {
+        TConnection connection;
+        QString error;
+        QVERIFY(connection.Open(ConnectionString(m_path), &error));
+        QVERIFY(Exec(&connection, QStringLiteral("DROP TABLE goodslist_collect_time")));
+    }
+    TDM dm;
+    dm.SetUpgradeProgress([](qint64, qint64) {});
+    QString error;
+    QVERIFY(dm.OpenDatabase(m_path, &error));
+    QCOMPARE(dm.DBFunc()->Version(), QStringLiteral("1.0.2"));
+    QCOMPARE(Scalar(dm.conn(), QStringLiteral("SELECT count(*) FROM goodslist_fts")).toLongLong(), 30000);
+    QVERIFY(IndexConsistent(dm.conn()));
 }
 
 void TestLibraryQuery::newFileHasIndexAndTimes()
