@@ -1,33 +1,9 @@
 #include "bench/TBenchDatabase.h"
 
+#include "storage/TLibrarySchema.h"
 #include "storage/engine/TConnection.h"
-#include "storage/engine/TStatement.h"
 
 namespace TBenchDatabase {
-
-namespace {
-// Filled in one statement, the search index is many segments; the upgrade merges the index it builds, and so
-// does this, so that the writes measured afterwards meet the index a real file has.
-bool MergeSearchIndex(TConnection* connection, QString* error)
-{
-    qint64 before = 0;
-    for (;;) {
-        if (!connection->Execute(
-                QStringLiteral("INSERT INTO goodslist_fts(goodslist_fts, rank) VALUES ('merge', -200)"), error)) {
-            return false;
-        }
-        TStatement changes;
-        if (!changes.Prepare(connection, QStringLiteral("SELECT total_changes()"), error) || !changes.Next()) {
-            return false;
-        }
-        const qint64 after = changes.Value(0).toLongLong();
-        if (after - before < 2) {
-            return true;
-        }
-        before = after;
-    }
-}
-} // namespace
 
 bool FillGoods(TConnection* connection, int rows, QString* error)
 {
@@ -50,7 +26,9 @@ bool FillGoods(TConnection* connection, int rows, QString* error)
         connection->Execute(QStringLiteral("ROLLBACK"), &ignored);
         return false;
     }
-    return connection->Execute(QStringLiteral("COMMIT"), error) && MergeSearchIndex(connection, error);
+    // Filled in one statement, the search index is many segments: it is merged as an upgrade merges it, so
+    // that the writes measured afterwards meet the index a real file has.
+    return connection->Execute(QStringLiteral("COMMIT"), error) && TLibrarySchema::MergeSearchIndex(connection, error);
 }
 
 } // namespace TBenchDatabase

@@ -103,32 +103,6 @@ bool FillSearchIndex(TConnection* connection, qint64 total, qint64 steps, const 
     return true;
 }
 
-// Filled in chunks, the index is many segments that every later write would go on merging. They are merged
-// now, a few pages at a time with a progress report after each, until the index is about one segment: a
-// negative amount merges levels with two segments too, so that no half-full level is left whose merging the
-// first writes after the upgrade would pay for. From then on a page's write adds a small segment of its own.
-bool MergeSearchIndex(TConnection* connection, qint64 done, qint64 steps, const TLibrarySchema::Progress& progress,
-                      QString* error)
-{
-    const QString changes = QStringLiteral("SELECT total_changes()");
-    for (;;) {
-        QVariant before;
-        QVariant after;
-        if (!Scalar(connection, changes, {}, &before, error)
-            || !Exec(connection,
-                     QStringLiteral("INSERT INTO goodslist_fts(goodslist_fts, rank) VALUES ('merge', -200)"), error)
-            || !Scalar(connection, changes, {}, &after, error)) {
-            return false;
-        }
-        if (after.toLongLong() - before.toLongLong() < 2) {
-            return true; // the last call found nothing to merge
-        }
-        if (progress) {
-            progress(done, steps);
-        }
-    }
-}
-
 bool RunSteps(TConnection* connection, const TLibrarySchema::Progress& progress, QString* error)
 {
     QVariant rows;
@@ -151,8 +125,14 @@ bool RunSteps(TConnection* connection, const TLibrarySchema::Progress& progress,
             return false;
         }
     }
+    // Filled in chunks, the index is many segments that every later write would go on merging: they are merged
+    // now, with a progress report after each step, and from then on a page's write adds a small segment.
     if (!FillSearchIndex(connection, total, steps, progress, error)
-        || !MergeSearchIndex(connection, total, steps, progress, error)) {
+        || !TLibrarySchema::MergeSearchIndex(connection, error, [&]() {
+               if (progress) {
+                   progress(total, steps);
+               }
+           })) {
         return false;
     }
     for (const char* sql : TriggerSql) {
@@ -233,6 +213,27 @@ bool TLibrarySchema::Upgrade(TConnection* connection, const Progress& reporter, 
         *error = failure;
     }
     return ok;
+}
+
+bool TLibrarySchema::MergeSearchIndex(TConnection* connection, QString* error, const std::function<void()>& between)
+{
+    const QString changes = QStringLiteral("SELECT total_changes()");
+    for (;;) {
+        QVariant before;
+        QVariant after;
+        if (!Scalar(connection, changes, {}, &before, error)
+            || !Exec(connection,
+                     QStringLiteral("INSERT INTO goodslist_fts(goodslist_fts, rank) VALUES ('merge', -200)"), error)
+            || !Scalar(connection, changes, {}, &after, error)) {
+            return false;
+        }
+        if (after.toLongLong() - before.toLongLong() < 2) {
+            return true; // the last call found nothing to merge
+        }
+        if (between) {
+            between();
+        }
+    }
 }
 
 QString TLibrarySchema::CollectTimeNow()

@@ -25,6 +25,11 @@ public:
     // left alone and reported as done.
     static bool Upgrade(TConnection* connection, const Progress& progress, QString* error);
 
+    // Merges the search index a few pages at a time, calling between after each step, until it is about one
+    // segment. A negative amount merges levels with two segments too, so that no half-full level is left whose
+    // merging the next writes would pay for.
+    static bool MergeSearchIndex(TConnection* connection, QString* error, const std::function<void()>& between = {});
+
     // The collection time of a row stored now: local time, ISO 8601 with the offset from UTC.
     static QString CollectTimeNow();
 
