@@ -1,5 +1,7 @@
 #include "storage/engine/TDerivedKeys.h"
 
+#include "storage/engine/TPbkdf2Sha512.h"
+
 #include <QCryptographicHash>
 #include <QFile>
 
@@ -8,7 +10,6 @@
 #include <map>
 #include <mutex>
 #include <openssl/crypto.h>
-#include <openssl/evp.h>
 
 namespace {
 const int KeyBytes = 32;
@@ -20,17 +21,11 @@ std::atomic<int> DerivedCount{0};
 
 QByteArray Derive(const QByteArray& password, const QByteArray& salt)
 {
-    unsigned char key[KeyBytes];
-    const bool ok
-        = PKCS5_PBKDF2_HMAC(password.constData(), static_cast<int>(password.size()),
-                            reinterpret_cast<const unsigned char*>(salt.constData()), static_cast<int>(salt.size()),
-                            TDerivedKeys::Iterations, EVP_sha512(), KeyBytes, key)
-        == 1;
+    QByteArray key = TPbkdf2Sha512::Derive(password, salt, TDerivedKeys::Iterations, KeyBytes);
     ++DerivedCount;
-    // A failed derivation yields a key that opens nothing; the caller then opens with the password itself.
-    const QByteArray raw = ok ? QByteArray(reinterpret_cast<const char*>(key), KeyBytes) : QByteArray(KeyBytes, 0);
-    OPENSSL_cleanse(key, sizeof key);
-    return "x'" + raw.toHex().toUpper() + '\'';
+    const QByteArray raw = "x'" + key.toHex().toUpper() + '\'';
+    OPENSSL_cleanse(key.data(), static_cast<size_t>(key.size()));
+    return raw;
 }
 } // namespace
 

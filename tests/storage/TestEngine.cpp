@@ -2,6 +2,7 @@
 #include "storage/engine/TConnectionString.h"
 #include "storage/engine/TDerivedKeys.h"
 #include "storage/engine/TJetDialect.h"
+#include "storage/engine/TPbkdf2Sha512.h"
 #include "storage/engine/TRowSet.h"
 #include "storage/engine/TRowSetModel.h"
 #include "tests/support/TestFiles.h"
@@ -13,6 +14,7 @@
 #include <QTest>
 
 #include <future>
+#include <openssl/evp.h>
 
 namespace {
 const QString Key = QStringLiteral("k\x01y");
@@ -42,6 +44,8 @@ private slots:
     void earlyConnectionIsTakenOnlyForItsFile_data();
     void earlyConnectionIsTakenOnlyForItsFile();
     void keyIsDerivedOncePerFile();
+    void derivationMatchesGeneralPbkdf2_data();
+    void derivationMatchesGeneralPbkdf2();
     void rejectedStatementKeepsConnection();
     void tablesAndColumns();
     void rowSetFields();
@@ -283,6 +287,39 @@ void TestEngine::keyIsDerivedOncePerFile()
     TConnection third;
     QVERIFY2(third.Open(ConnectionString(other), &error), qPrintable(error));
     QCOMPARE(TDerivedKeys::Derivations(), before + 2);
+}
+
+void TestEngine::derivationMatchesGeneralPbkdf2_data()
+{
+    QTest::addColumn<QByteArray>("password");
+    QTest::addColumn<QByteArray>("salt");
+    QTest::addColumn<int>("iterations");
+    QTest::addColumn<int>("keyBytes");
+    const QByteArray salt = QByteArray::fromHex("00ff102030405060708090a0b0c0d0e0");
+    QTest::newRow("one iteration") << QByteArray("password") << QByteArray("salt") << 1 << 64;
+    QTest::newRow("two iterations") << QByteArray("password") << QByteArray("salt") << 2 << 32;
+    QTest::newRow("file salt") << QByteArray("k\x01y") << salt << 1000 << 32;
+    QTest::newRow("empty password and salt") << QByteArray() << QByteArray() << 5 << 32;
+    QTest::newRow("password of a whole block") << QByteArray(128, 'p') << salt << 3 << 32;
+    QTest::newRow("password longer than a block") << QByteArray(200, '\xe4') << salt << 3 << 32;
+    QTest::newRow("key over two blocks") << QByteArray("password") << salt << 7 << 100;
+    QTest::newRow("key of one byte") << QByteArray("password") << salt << 7 << 1;
+}
+
+// The fast derivation gives exactly what the general PBKDF2 gives, for any password, salt and length.
+void TestEngine::derivationMatchesGeneralPbkdf2()
+{
+    QFETCH(QByteArray, password);
+    QFETCH(QByteArray, salt);
+    QFETCH(int, iterations);
+    QFETCH(int, keyBytes);
+    QByteArray expected(keyBytes, Qt::Uninitialized);
+    QCOMPARE(PKCS5_PBKDF2_HMAC(password.constData(), static_cast<int>(password.size()),
+                               reinterpret_cast<const unsigned char*>(salt.constData()), static_cast<int>(salt.size()),
+                               iterations, EVP_sha512(), keyBytes, reinterpret_cast<unsigned char*>(expected.data())),
+             1);
+    QCOMPARE(TPbkdf2Sha512::Derive(password, salt, iterations, keyBytes).toHex(), expected.toHex());
+    QVERIFY(TPbkdf2Sha512::Derive(password, salt, 0, keyBytes).isEmpty());
 }
 
 void TestEngine::rejectedStatementKeepsConnection()
