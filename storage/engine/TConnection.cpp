@@ -130,7 +130,11 @@ TSqliteHandle CreateKeyed(const TTarget& target, QString* error)
         return nullptr;
     }
     file.close();
-    TSqliteHandle db = OpenKeyed(target, error);
+    // A password is turned into its key here, once, with the salt the file is given; later connections find
+    // that key kept for the salt. No password means a file that is not encrypted.
+    const bool derive = !target.key.isEmpty() && !TDerivedKeys::IsRawKey(target.key);
+    const QByteArray key = derive ? TDerivedKeys::NewFileKey(target.key) : QByteArray();
+    TSqliteHandle db = key.isEmpty() ? OpenKeyed(target, error) : OpenWith(target.path, key, error);
     // Writing the header makes the file an encrypted database of its own right away.
     const bool ok = db != nullptr && Run(db.get(), "PRAGMA user_version = 1", error)
         && Run(db.get(), "PRAGMA user_version = 0", error) && Configure(db.get(), error);

@@ -10,6 +10,7 @@
 #include <map>
 #include <mutex>
 #include <openssl/crypto.h>
+#include <openssl/rand.h>
 
 namespace {
 const int KeyBytes = 32;
@@ -66,6 +67,17 @@ QByteArray TDerivedKeys::RawKey(const QByteArray& password, const QByteArray& sa
         derived.set_value(Derive(password, salt)); // outside the lock: other files' keys are not held up
     }
     return key.get();
+}
+
+QByteArray TDerivedKeys::NewFileKey(const QByteArray& password)
+{
+    QByteArray salt(SaltBytes, Qt::Uninitialized);
+    if (RAND_bytes(reinterpret_cast<unsigned char*>(salt.data()), SaltBytes) != 1) {
+        return {};
+    }
+    QByteArray key = RawKey(password, salt);
+    key.chop(1); // the closing quote: the salt follows the key
+    return key + salt.toHex().toUpper() + '\'';
 }
 
 bool TDerivedKeys::IsRawKey(const QByteArray& password)

@@ -18,6 +18,10 @@ public:
     static QByteArray ReadSalt(const QString& path);
     // The key for the password and salt in the form the cipher library takes as a raw key ("x'<hex>'").
     static QByteArray RawKey(const QByteArray& password, const QByteArray& salt);
+    // The key for a new file: a fresh random salt and the key derived for it, in the form the cipher library
+    // takes to create a file with that salt ("x'<key hex><salt hex>'"). The key is kept like RawKey's, so the
+    // new file's later connections open without deriving it again. Empty when no random salt can be had.
+    static QByteArray NewFileKey(const QByteArray& password);
     // A password in the form the cipher library may take as a raw key; it is passed on as it is, never cached.
     static bool IsRawKey(const QByteArray& password);
     // How many keys were derived so far.

@@ -14,7 +14,9 @@
 #include <QTest>
 
 #include <future>
+#define SQLITE_HAS_CODEC 1
 #include <openssl/evp.h>
+#include <sqlcipher/sqlite3.h>
 
 namespace {
 const QString Key = QStringLiteral("k\x01y");
@@ -44,6 +46,7 @@ private slots:
     void earlyConnectionIsTakenOnlyForItsFile_data();
     void earlyConnectionIsTakenOnlyForItsFile();
     void keyIsDerivedOncePerFile();
+    void keysMatchTheCipherLibrarysOwn();
     void derivationMatchesGeneralPbkdf2_data();
     void derivationMatchesGeneralPbkdf2();
     void rejectedStatementKeepsConnection();
@@ -258,8 +261,9 @@ void TestEngine::earlyConnectionIsTakenOnlyForItsFile()
 void TestEngine::keyIsDerivedOncePerFile()
 {
     QString error;
-    QVERIFY2(TConnection::CreateDatabase(ConnectionString(m_path), &error), qPrintable(error));
     const int before = TDerivedKeys::Derivations();
+    QVERIFY2(TConnection::CreateDatabase(ConnectionString(m_path), &error), qPrintable(error));
+    QCOMPARE(TDerivedKeys::Derivations(), before + 1);
     auto open = [this]() {
         auto connection = std::make_unique<TConnection>();
         QString failure;
@@ -276,7 +280,7 @@ void TestEngine::keyIsDerivedOncePerFile()
     QVERIFY(b->Tables(&tables, &error));
     QCOMPARE(tables, QStringList{QStringLiteral("t")});
 
-    // The key is the one the cipher library derives from the password: as a raw key it opens the file.
+    // As a raw key, the kept key opens the file too.
     const QByteArray raw = TDerivedKeys::RawKey(Key.toUtf8(), TDerivedKeys::ReadSalt(m_path));
     TConnection byKey;
     QVERIFY2(byKey.Open(ConnectionString(m_path, QString::fromLatin1(raw)), &error), qPrintable(error));
@@ -287,6 +291,37 @@ void TestEngine::keyIsDerivedOncePerFile()
     TConnection third;
     QVERIFY2(third.Open(ConnectionString(other), &error), qPrintable(error));
     QCOMPARE(TDerivedKeys::Derivations(), before + 2);
+}
+
+// A file created here opens with the password through the cipher library's own derivation, and a file the
+// cipher library created with the password opens here: the keys are the same.
+void TestEngine::keysMatchTheCipherLibrarysOwn()
+{
+    const QByteArray password = Key.toUtf8();
+    auto openByLibrary = [&](const QString& path, const char* sql) {
+        sqlite3* db = nullptr;
+        sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        const bool ok = sqlite3_key(db, password.constData(), static_cast<int>(password.size())) == SQLITE_OK
+            && sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+        sqlite3_close(db);
+        return ok;
+    };
+    QString error;
+    {
+        TConnection connection;
+        OpenSample(&connection);
+    }
+    QVERIFY(openByLibrary(m_path, "SELECT n FROM t"));
+    QVERIFY(!ReadFileBytes(m_path).startsWith("SQLite format 3"));
+
+    const QString byLibrary = m_dir->filePath(QStringLiteral("library.db"));
+    QVERIFY(openByLibrary(byLibrary, "CREATE TABLE u(n integer)"));
+    QVERIFY(!ReadFileBytes(byLibrary).startsWith("SQLite format 3"));
+    TConnection connection;
+    QVERIFY2(connection.Open(ConnectionString(byLibrary), &error), qPrintable(error));
+    QStringList tables;
+    QVERIFY(connection.Tables(&tables, &error));
+    QCOMPARE(tables, QStringList{QStringLiteral("u")});
 }
 
 void TestEngine::derivationMatchesGeneralPbkdf2_data()
