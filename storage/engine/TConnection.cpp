@@ -64,7 +64,8 @@ TSqliteHandle OpenWith(const QString& path, const QByteArray& key, QString* erro
     sqlite3_extended_result_codes(raw, 0);
     // The cipher library logs failed page checks to stderr unless told not to.
     sqlite3_exec(raw, "PRAGMA cipher_log_source = NONE", nullptr, nullptr, nullptr);
-    if (sqlite3_key(raw, key.constData(), static_cast<int>(key.size())) != SQLITE_OK) {
+    // No key material means a file that is not encrypted.
+    if (!key.isEmpty() && sqlite3_key(raw, key.constData(), static_cast<int>(key.size())) != SQLITE_OK) {
         *error = SqliteMessage(raw);
         return nullptr;
     }

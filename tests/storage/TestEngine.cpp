@@ -41,6 +41,7 @@ private slots:
     void jetDialect();
     void createdFileIsEncrypted();
     void createRefusesExistingFile();
+    void noPasswordMeansPlainFile();
     void openFailsWithProviderMessage_data();
     void openFailsWithProviderMessage();
     void earlyConnectionIsTakenOnlyForItsFile_data();
@@ -162,6 +163,19 @@ void TestEngine::createdFileIsEncrypted()
     QStringList tables;
     QVERIFY(connection.Tables(&tables, &error));
     QCOMPARE(tables, QStringList{QStringLiteral("t")});
+}
+
+void TestEngine::noPasswordMeansPlainFile()
+{
+    QString error;
+    QVERIFY2(TConnection::CreateDatabase(ConnectionString(m_path, QString()), &error), qPrintable(error));
+    TConnection connection;
+    QVERIFY2(connection.Open(ConnectionString(m_path, QString()), &error), qPrintable(error));
+    QVERIFY2(connection.Execute(QStringLiteral("create table t(n integer)"), &error), qPrintable(error));
+    connection.Close();
+    QVERIFY(ReadFileBytes(m_path).startsWith("SQLite format 3"));
+    QVERIFY(!connection.Open(ConnectionString(m_path), &error));
+    QCOMPARE(error, QStringLiteral("file is not a database"));
 }
 
 void TestEngine::createRefusesExistingFile()
