@@ -89,7 +89,7 @@ void DeriveBlock(const TPads& pads, const QByteArray& salt, int iterations, quin
     TWords sum;
     for (int i = 0; i < Words; ++i) {
         std::memcpy(&block[i], first + 8 * i, 8); // the digest's bytes, as the block takes them
-        sum[i] = BigEndian(block[i]);
+        sum[i] = qFromBigEndian<quint64>(block[i]); // the digest word as a number
     }
     SHA512_CTX inner = pads.Inner;
     SHA512_CTX outer = pads.Outer;
