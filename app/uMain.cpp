@@ -109,7 +109,12 @@ void TMainForm::FormClose()
     m_library = nullptr;
     m_libraryWorker.reset();
     StopExport();
-    JoinWriter(); // a page's rows being written reach the file before it closes
+    if (m_writer.joinable()) {
+        // A page's rows being written reach the file before it closes. Another program holding the file can
+        // keep the write waiting for seconds: the window is gone meanwhile instead of standing still.
+        hide();
+    }
+    JoinWriter();
     if (m_settingsLoaded) {
         SaveSettings();
     }

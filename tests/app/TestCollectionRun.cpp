@@ -24,6 +24,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <thread>
+
 Q_DECLARE_METATYPE(TResponseScript)
 
 namespace {
@@ -99,6 +101,7 @@ private slots:
     void closeDuringStalledDownloadEndsAtOnce();
     void windowStaysLiveDuringPause();
     void windowStaysLiveWhileAnotherWriterHoldsTheFile();
+    void closeDuringHeldWriteHidesWindowAndKeepsRows();
     void failedRunSaysWhy_data();
     void failedRunSaysWhy();
     void nextRunClearsTheCause();
@@ -424,6 +427,42 @@ void TestCollectionRun::windowStaysLiveWhileAnotherWriterHoldsTheFile()
     QVERIFY(m_fixture->Boxes().isEmpty());
     QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
     QVERIFY2(elapsed < TConnection::BusyTimeoutMs, qPrintable(QString::number(elapsed)));
+}
+
+// Closed while another program holds the file and the page's rows wait to be written, the window disappears
+// at once; the rows still reach the file when the other program lets it go.
+void TestCollectionRun::closeDuringHeldWriteHidesWindowAndKeepsRows()
+{
+    TConnection other;
+    QString error;
+    QVERIFY2(other.Open(TDBFunc::ConnectionString(DbPath, TDBFunc::Password()), &error), qPrintable(error));
+    TMainForm* form = m_form;
+    std::thread releaser;
+    bool visibleWhileHeld = true;
+    bool released = false;
+    m_server->SetHandler([&](const QByteArray&) {
+        QMetaObject::invokeMethod(
+            form,
+            [&]() {
+                QString failure;
+                QVERIFY2(other.Execute("BEGIN IMMEDIATE", &failure), qPrintable(failure));
+                QTimer::singleShot(300, form, [form]() { form->close(); });
+                // The window's thread waits for the write from here on, so the file is let go from another.
+                releaser = std::thread([&]() {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+                    visibleWhileHeld = form->isVisible();
+                    QString ignored;
+                    released = other.Execute("COMMIT", &ignored);
+                });
+            },
+            Qt::QueuedConnection);
+        return TResponseScript::WithLength(200, TSearchPages::Page(4));
+    });
+    Collect(m_form, "desk", 1);
+    releaser.join();
+    QVERIFY(released);
+    QVERIFY(!visibleWhileHeld);
+    QCOMPARE(FileRowCount(), 4);
 }
 
 // Closing the window gives the download up at once; nothing of that page is stored.
