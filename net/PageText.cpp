@@ -5,6 +5,9 @@
 #include <QList>
 
 #include <bitset>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <cstring>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -93,6 +96,29 @@ bool IsAscii8(const uchar* bytes)
     return (word & 0x8080808080808080ULL) == 0;
 }
 
+// How many bytes from p on are ASCII, up to size.
+qsizetype AsciiRun(const uchar* p, qsizetype size)
+{
+    qsizetype k = 0;
+#ifdef __SSE2__
+    while (k + 16 <= size) {
+        const auto mask
+            = static_cast<unsigned>(_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k))));
+        if (mask != 0) {
+            return k + __builtin_ctz(mask);
+        }
+        k += 16;
+    }
+#endif
+    while (k + 8 <= size && IsAscii8(p + k)) {
+        k += 8;
+    }
+    while (k < size && p[k] < 0x80) {
+        ++k;
+    }
+    return k;
+}
+
 } // namespace
 
 namespace PageText {
@@ -165,19 +191,15 @@ std::optional<QByteArray> HeldUtf8(QByteArray utf8)
     auto* bytes = reinterpret_cast<uchar*>(utf8.data());
     qsizetype n = 0; // characters only shrink ("?" is one byte), so the text is rewritten where it stands
     for (qsizetype i = 0; i < size;) {
-        if (n == i) {
-            // Nothing replaced yet: ASCII runs are skipped without being written.
-            while (i + 8 <= size && IsAscii8(bytes + i)) {
-                i += 8;
-            }
-            n = i;
+        // An ASCII run stays as it is; once a character was replaced, it moves up in one piece.
+        const qsizetype run = AsciiRun(bytes + i, size - i);
+        if (n != i && run > 0) {
+            std::memmove(bytes + n, bytes + i, static_cast<size_t>(run));
         }
+        n += run;
+        i += run;
         if (i >= size) {
             break;
-        }
-        if (bytes[i] < 0x80) {
-            bytes[n++] = bytes[i++];
-            continue;
         }
         const qsizetype start = i;
         const char32_t cp = DecodeSequence(bytes, size, i);
@@ -185,10 +207,9 @@ std::optional<QByteArray> HeldUtf8(QByteArray utf8)
             return std::nullopt;
         }
         if (cp < 0x10000 && repertoire.Holds(char16_t(cp))) {
-            if (n != start) {
-                std::memmove(bytes + n, bytes + start, static_cast<size_t>(i - start));
+            for (qsizetype k = start; k < i; ++k) {
+                bytes[n++] = bytes[k];
             }
-            n += i - start;
         } else {
             bytes[n++] = '?';
         }

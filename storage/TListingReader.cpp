@@ -314,10 +314,42 @@ QString TListingReader::Text(const rapidjson::Value& listing, const char* key)
     return value != nullptr ? TextOf(*value) : QString();
 }
 
+// A text of the form "123" or "12.50" (a minus before it allowed), which every locale's rule or the plain
+// decimal rule reads as the same correctly rounded number: read here without making a text of it first.
+static std::optional<double> PlainDecimal(const rapidjson::Value& value)
+{
+    if (!value.IsString()) {
+        return std::nullopt;
+    }
+    const char* begin = value.GetString();
+    const char* end = begin + value.GetStringLength();
+    const char* p = begin + (begin != end && *begin == '-' ? 1 : 0);
+    const auto digits = [&p, end]() {
+        const char* first = p;
+        while (p != end && *p >= '0' && *p <= '9') {
+            ++p;
+        }
+        return p != first;
+    };
+    if (!digits() || (p != end && (*p++ != '.' || !digits())) || p != end) {
+        return std::nullopt;
+    }
+    double number = 0;
+    const std::from_chars_result read = std::from_chars(begin, end, number);
+    if (read.ec != std::errc() || read.ptr != end || !std::isfinite(number)) {
+        return std::nullopt;
+    }
+    return number;
+}
+
 QVariant TListingReader::Price(const rapidjson::Value& listing, const char* key)
 {
     const rapidjson::Value* value = Member(listing, key);
-    return value != nullptr ? PriceOfText(TextOf(*value)) : QVariant();
+    if (value == nullptr) {
+        return QVariant();
+    }
+    const std::optional<double> plain = PlainDecimal(*value);
+    return plain ? QVariant(*plain) : PriceOfText(TextOf(*value));
 }
 
 double TListingReader::Amount(const rapidjson::Value& listing, const char* key)

@@ -43,6 +43,12 @@ void TestPageText::fromUtf8_data()
                                                    << true << QString::fromUtf8("0123456789abc好012345678");
     QTest::newRow("ASCII run up to the end")
         << QByteArray("0123456789abcdef") << true << QStringLiteral("0123456789abcdef");
+    QTest::newRow("ASCII runs after a replaced character")
+        << QByteArray("\xED\x95\x9C"
+                      "0123456789abcdef0123456789abcdef01234"
+                      "\xE5\xA5\xBD"
+                      "0123456789abcdefXYZ")
+        << true << QString::fromUtf8("?0123456789abcdef0123456789abcdef01234好0123456789abcdefXYZ");
     QTest::newRow("stray continuation after a run") << QByteArray("01234567\x80") << false << QString();
     QTest::newRow("cut off after a run") << QByteArray("0123456789abcde\xE5\xA5") << false << QString();
 }

@@ -177,6 +177,9 @@ void TestGoodsStore::auctionValues_data()
     QTest::newRow("numbers") << QByteArray(R"({"view_price":9.9,"reserve_price":10,"view_fee":1.23456,)"
                                            R"("comment_count":2.5})")
                              << QVariant(9.9) << QVariant(10.0) << 1.2346 << 2LL;
+    QTest::newRow("plain decimal texts") << QByteArray(
+        R"({"view_price":"-007.250","reserve_price":"0.1000000000000000055511151231257827"})")
+                                         << QVariant(-7.25) << QVariant(0.1) << 0.0 << 0LL;
     QTest::newRow("grouped price texts") << QByteArray(R"({"view_price":"1,234.5","reserve_price":"1,234"})") << null
                                          << null << 0.0 << 0LL;
     QTest::newRow("fee number rounds as its text")
