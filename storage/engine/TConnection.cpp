@@ -136,7 +136,7 @@ TSqliteHandle CreateKeyed(const TTarget& target, QString* error)
     const bool derive = !target.key.isEmpty() && !TDerivedKeys::IsRawKey(target.key);
     const QByteArray key = derive ? TDerivedKeys::NewFileKey(target.key) : QByteArray();
     TSqliteHandle db = key.isEmpty() ? OpenKeyed(target, error) : OpenWith(target.path, key, error);
-    // Writing the header makes the file an encrypted database of its own right away.
+    // Writing the header makes the file a database of its own right away.
     const bool ok = db != nullptr && Run(db.get(), "PRAGMA user_version = 1", error)
         && Run(db.get(), "PRAGMA user_version = 0", error) && Configure(db.get(), error);
     if (!ok) {
