@@ -154,22 +154,15 @@ static std::optional<QString> Decode(QByteArrayView utf8, bool release)
         if (release && i - released >= ReleaseStep) {
             ReleaseConsumed(bytes, i, &released);
         }
-        // Pages are mostly ASCII: eight such bytes at a time while they last (up to the next release).
+        // Pages are mostly ASCII: a run is widened in one go, up to the next release.
         const qsizetype stop = release ? qMin(size, released + ReleaseStep) : size;
-        while (i + 8 <= stop && IsAscii8(bytes + i)) {
-            for (int k = 0; k < 8; ++k)
-                out[n + k] = bytes[i + k];
-            n += 8;
-            i += 8;
-        }
-        if (i >= size)
-            break;
-        if (i + 8 > stop && release && i - released >= ReleaseStep)
-            continue;
-        if (bytes[i] < 0x80) {
-            out[n++] = bytes[i++];
-            continue;
-        }
+        const qsizetype run = AsciiRun(bytes + i, stop - i);
+        for (qsizetype k = 0; k < run; ++k)
+            out[n + k] = bytes[i + k];
+        n += run;
+        i += run;
+        if (i >= stop)
+            continue; // the end, or the next release is due
         const char32_t cp = DecodeSequence(bytes, size, i);
         if (cp == char32_t(-1))
             return std::nullopt;

@@ -11,6 +11,7 @@ private slots:
     void fromUtf8_data();
     void fromUtf8();
     void keepsExactlyWhatTheCodePageHolds();
+    void bodyGivenUpWhileDecodedGivesTheSameText();
 };
 
 void TestPageText::fromUtf8_data()
@@ -95,6 +96,30 @@ void TestPageText::keepsExactlyWhatTheCodePageHolds()
     QCOMPARE(CodePage::ToUnicode(CodePage::FromUnicode(kept)), kept);
     const QByteArray lacking = CodePage::FromUnicode(replaced);
     QCOMPARE(lacking.count('?'), lacking.size());
+}
+
+// A large body is given back to the system in 4 MiB steps while it is decoded: characters that straddle a step,
+// replaced ones among them, and ASCII runs up to a step decode as they do from a body that is kept.
+void TestPageText::bodyGivenUpWhileDecodedGivesTheSameText()
+{
+    constexpr qsizetype Step = 4 << 20;
+    QByteArray body(3 * Step + 100, 'a');
+    const QByteArray good = "\xE5\xA5\xBD";
+    const QByteArray lacking = "\xED\x95\x9C";
+    for (const qsizetype at : {Step - 1, Step + 16, 2 * Step - 2, 2 * Step + 1, 3 * Step - 3}) {
+        body.replace(at, 3, at % 2 == 0 ? good : lacking);
+    }
+    const std::optional<QString> kept = PageText::FromUtf8(body);
+    QVERIFY(kept);
+    QCOMPARE(kept->count(QLatin1Char('?')), 3);
+    QByteArray taken = body;
+    taken.detach();
+    const std::optional<QString> decoded = PageText::TakeFromUtf8(std::move(taken));
+    QVERIFY(decoded);
+    QCOMPARE(*decoded, *kept);
+    QByteArray broken = body;
+    broken[2 * Step + 8] = '\x80'; // a stray continuation byte after the second step
+    QVERIFY(!PageText::TakeFromUtf8(std::move(broken)));
 }
 
 QTEST_GUILESS_MAIN(TestPageText)
