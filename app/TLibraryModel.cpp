@@ -1,6 +1,6 @@
 #include "app/TLibraryModel.h"
 
-#include "storage/TLibraryWorker.h"
+#include "library/TLibraryWorker.h"
 #include "storage/engine/TRowSet.h"
 #include "storage/engine/TRowSetModel.h"
 

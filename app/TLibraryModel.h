@@ -1,7 +1,7 @@
 #pragma once
 
-#include "storage/TLibraryFilter.h"
-#include "storage/TLibraryQuery.h"
+#include "library/TLibraryFilter.h"
+#include "library/TLibraryQuery.h"
 
 #include <QAbstractTableModel>
 #include <QHash>

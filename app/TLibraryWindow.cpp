@@ -3,7 +3,7 @@
 #include "app/TExportDialog.h"
 #include "app/TLibraryModel.h"
 #include "app/TPriceChart.h"
-#include "storage/TLibraryWorker.h"
+#include "library/TLibraryWorker.h"
 #include "storage/engine/TRowSet.h"
 #include "storage/engine/TRowSetModel.h"
 #include "storage/uDataModule.h"

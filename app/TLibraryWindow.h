@@ -1,8 +1,8 @@
 #pragma once
 
 #include "export/TExportRequest.h"
-#include "storage/TLibraryFilter.h"
-#include "storage/TLibrarySql.h"
+#include "library/TLibraryFilter.h"
+#include "library/TLibrarySql.h"
 
 #include <QWidget>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "storage/TPriceStats.h"
+#include "library/TPriceStats.h"
 
 #include <QChartView>
 

@@ -1,7 +1,8 @@
 #include "app/uMain.h"
 
 #include "app/TLibraryWindow.h"
-#include "storage/TLibraryWorker.h"
+#include "collect/TCollectionRun.h"
+#include "library/TLibraryWorker.h"
 #include "storage/engine/TConnection.h"
 #include "storage/uConst.h"
 #include "storage/uDataModule.h"
@@ -30,12 +31,13 @@ TMainForm::TMainForm(TDM* dm, TRunParams params, QWidget* parent)
     RzBitBtn2->setEnabled(false); // no run to stop yet
     m_statusHint = RzStatusPane1->text();
     SetUpSearchBox();
+    ConnectRun();
     FormCreate();
 }
 
 TMainForm::~TMainForm()
 {
-    JoinWriter();
+    m_run->WaitForWrite();
     if (MainForm == this) {
         MainForm = nullptr;
     }
@@ -102,19 +104,17 @@ void TMainForm::closeEvent(QCloseEvent* event)
 void TMainForm::FormClose()
 {
     m_closed = true;
-    if (m_waitLoop != nullptr) {
-        m_waitLoop->quit(); // a run waiting for a page or in its pause ends at once
-    }
+    m_run->Close(); // a run waiting for a page or in its pause ends at once
     delete m_library; // its worker ends before the database closes
     m_library = nullptr;
     m_libraryWorker.reset();
     StopExport();
-    if (m_writer.joinable()) {
+    if (m_run->Writing()) {
         // A page's rows being written reach the file before it closes. Another program holding the file can
         // keep the write waiting for seconds: the window is gone meanwhile instead of standing still.
         hide();
     }
-    JoinWriter();
+    m_run->WaitForWrite();
     if (m_settingsLoaded) {
         SaveSettings();
     }

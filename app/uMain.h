@@ -1,8 +1,7 @@
 #pragma once
 
 #include "export/TExportRequest.h"
-#include "net/THttpResult.h"
-#include "storage/TPagePipeline.h"
+#include "collect/TRunParams.h"
 #include "ui/uBase.h"
 
 #include <QByteArray>
@@ -10,11 +9,9 @@
 #include <QString>
 
 #include <memory>
-#include <thread>
 #include <vector>
 
 class QComboBox;
-class QEventLoop;
 class QLabel;
 class QPlainTextEdit;
 class QProgressDialog;
@@ -23,6 +20,7 @@ class QTableView;
 class QTimer;
 class QMenu;
 class QSortFilterProxyModel;
+class TCollectionRun;
 class TDM;
 class TExportDialog;
 class TExportThread;
@@ -37,16 +35,6 @@ class TNumberEdit;
 namespace TWindowBounds {
 struct TBounds;
 }
-
-// Parameters of the collection run; tests point them at a local server and shorten the waits.
-struct TRunParams
-{
-    QString Host = QStringLiteral("s.taobao.com");
-    int PauseMs = 1000; // the pause after every stored page
-    int ConnectTimeoutMs = 10000; // the longest wait for the server to take the connection
-    int TimeoutMs = 30000; // the longest silence of the server during a download
-    int PageDeadlineMs = 60000; // the longest download of one page: no server holds a run longer
-};
 
 // The main window: keyword, page count, collect and stop buttons, the log, the goods grid, the status bar.
 class TMainForm : public TBaseForm
@@ -95,9 +83,6 @@ public:
     // The library window while it is open; null before the first press of its button.
     TLibraryWindow* Library() const { return m_library; }
 
-    // The search URL of a page. The keyword's control characters, blanks, DEL and "#%&+<> go out
-    // percent-encoded; every other character as its code page 936 bytes.
-    static QString SearchUrl(const QString& host, const QString& keyword, int offset);
     // The longest keyword the search box takes: what the keyword column of the goods table holds.
     static constexpr int MaxKeywordLength = 100;
     void LoadSettings();
@@ -125,27 +110,15 @@ private slots:
 private:
     // True when the database is open; otherwise says why not in a box, and no run starts.
     bool DatabaseReady();
-    bool CollectPages(const QString& keyword, int pageCount);
-    // Dispatches every pending event; false once the window has closed.
-    bool ProcessMessages();
-    // Downloads a page on a thread of its own while the window stays live. False when the window closed
-    // meanwhile: the download is then given up and nothing of it is kept.
-    bool DownloadPage(const QString& url, QString* text, THttpResult* outcome);
-    // Writes the rows a page stored to the file on a thread of its own while the window stays live.
-    bool WriteGoodsRows(QString* error);
-    // Waits for a write in progress to end.
-    void JoinWriter();
-    // Waits ms while the window stays live; false once the window has closed.
-    bool Pause(int ms);
-    // Runs a local event loop until it is quit, or until the window closes.
-    void WaitIn(QEventLoop& loop);
+    // The collection run behind the buttons, with its reports connected to the log, the status bar and the grid.
+    void ConnectRun();
     void SetRunning(bool running);
     // False, after a box naming the character, when the keyword holds one that code page 936 lacks.
     bool KeywordIsSearchable(const QString& keyword);
     // The keyword box's length limit, and Enter in it starts a run.
     void SetUpSearchBox();
-    // Logs "原因：" and the cause, and keeps it in the status pane until the next run; an empty cause logs
-    // nothing and gives the pane its hint back.
+    // Keeps the cause of a run's end in the status pane until the next run; an empty cause gives the pane its
+    // hint back.
     void ShowReason(const QString& cause);
     void FormCreate();
     void FormClose();
@@ -206,9 +179,7 @@ private:
     QString m_exportFolder; // the folder and the format of the last export, kept in the settings
     TExportRequest::Format m_exportFormat = TExportRequest::Xlsx;
     QString m_statusHint; // what the status pane says while no failure is shown
-    QEventLoop* m_waitLoop = nullptr; // the local loop a run waits in, quit when the window closes
-    std::thread m_writer; // writes a page's rows to the file; joined before the file closes
-    TPageResult m_pageResult; // the last page's outcome, from ExtractPageJson and StorePageJson
+    TCollectionRun* m_run = nullptr;
     TExportThread* m_exportThread = nullptr;
     TProgressForm* m_exportProgress = nullptr;
     QProgressDialog* m_upgradeProgress = nullptr;

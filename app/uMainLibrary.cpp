@@ -1,7 +1,7 @@
 // The library window behind 数据库, and the progress of a database upgrade at start-up.
 #include "app/TLibraryWindow.h"
 #include "app/uMain.h"
-#include "storage/TLibraryWorker.h"
+#include "library/TLibraryWorker.h"
 #include "storage/engine/TConnection.h"
 #include "storage/uConst.h"
 #include "storage/uDBFunc.h"

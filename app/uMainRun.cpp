@@ -1,34 +1,20 @@
 // The collection run behind the collect and stop buttons, and its log.
 #include "app/TEnterFilter.h"
-#include "app/TRunReason.h"
-#include "app/TSearchKeyword.h"
 #include "app/uMain.h"
-#include "net/TPageDownload.h"
-#include "storage/TPagePipeline.h"
+#include "collect/TCollectionRun.h"
+#include "collect/TSearchKeyword.h"
 #include "storage/uDataModule.h"
 #include "ui/TApplication.h"
 #include "ui/TMessageBox.h"
 #include "ui/TNumberEdit.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTime>
-#include <QTimer>
-
-QString TMainForm::SearchUrl(const QString& host, const QString& keyword, int offset)
-{
-    QString url = QStringLiteral("http://") + host + QStringLiteral("/search?q=") + TSearchKeyword::Escape(keyword);
-    if (offset > 0) {
-        url += QStringLiteral("&s=%1").arg(offset);
-    }
-    return url;
-}
 
 void TMainForm::AddLog(const QString& message)
 {
@@ -36,78 +22,16 @@ void TMainForm::AddLog(const QString& message)
                              + message);
 }
 
-bool TMainForm::ProcessMessages()
+// The window shows what the run reports: its log lines, its progress and the cause of a page without rows.
+void TMainForm::ConnectRun()
 {
-    QCoreApplication::processEvents();
-    return !m_closed;
-}
-
-void TMainForm::WaitIn(QEventLoop& loop)
-{
-    if (m_closed) {
-        return;
-    }
-    m_waitLoop = &loop;
-    loop.exec();
-    m_waitLoop = nullptr;
-}
-
-bool TMainForm::DownloadPage(const QString& url, QString* text, THttpResult* outcome)
-{
-    THttpOptions options;
-    options.ConnectMs = m_params.ConnectTimeoutMs;
-    options.SilenceMs = m_params.TimeoutMs;
-    options.DeadlineMs = m_params.PageDeadlineMs;
-    TPageDownload download;
-    QEventLoop loop;
-    bool finished = false;
-    connect(&download, &TPageDownload::Finished, &loop, [&](const QString& page, const THttpResult& result) {
-        *text = page;
-        *outcome = result;
-        finished = true;
-        loop.quit();
+    m_run = new TCollectionRun(*m_dm, m_params, this);
+    connect(m_run, &TCollectionRun::Log, this, &TMainForm::AddLog);
+    connect(m_run, &TCollectionRun::Progress, this, [this](int page, int pageCount, int stored) {
+        SetRunProgress(QStringLiteral("第 %1/%2 页，已保存 %3 条").arg(page).arg(pageCount).arg(stored));
     });
-    download.Start(url, options);
-    WaitIn(loop);
-    return finished; // an unfinished download is given up as it goes out of scope
-}
-
-// A database that another writer holds (the engine waits up to its busy timeout) or a slow disk must not
-// freeze the window, so the rows go to the file on a thread of their own while the window's events go on.
-// Nothing changes the goods query meanwhile: the run waits here, the grid only reads it, and closing the
-// window waits for the write before the file closes. The numbers the rows got are taken on this thread.
-bool TMainForm::WriteGoodsRows(QString* error)
-{
-    std::vector<qint64> ids;
-    bool written = false;
-    QEventLoop loop;
-    m_writer = std::thread([&] {
-        written = m_dm->WriteGoodsRows(&ids, error);
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    loop.exec(); // also ends when the application quits; the join below then waits for the write
-    JoinWriter();
-    if (written) {
-        m_dm->TakeGoodsIds(ids);
-    }
-    return written;
-}
-
-void TMainForm::JoinWriter()
-{
-    if (m_writer.joinable()) {
-        m_writer.join();
-    }
-}
-
-bool TMainForm::Pause(int ms)
-{
-    if (ms > 0) {
-        QEventLoop loop;
-        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-        WaitIn(loop);
-    }
-    return ProcessMessages();
+    connect(m_run, &TCollectionRun::PageCut, this, [this](qint32 framing) { PageFormat = framing; });
+    connect(m_run, &TCollectionRun::Reason, this, &TMainForm::ShowReason);
 }
 
 bool TMainForm::KeywordIsSearchable(const QString& keyword)
@@ -132,16 +56,11 @@ void TMainForm::SetUpSearchBox()
     }));
 }
 
+// The status pane keeps the cause of the last run's end until the next run; the run logs its "原因：" line.
 void TMainForm::ShowReason(const QString& cause)
 {
-    if (cause.isEmpty()) {
-        RzStatusPane1->setText(m_statusHint);
-        RzStatusPane1->setToolTip(QString());
-        return;
-    }
-    const QString line = QStringLiteral("原因：") + cause;
-    AddLog(line);
-    RzStatusPane1->setText(line);
+    const QString line = cause.isEmpty() ? QString() : QStringLiteral("原因：") + cause;
+    RzStatusPane1->setText(cause.isEmpty() ? m_statusHint : line);
     RzStatusPane1->setToolTip(line);
 }
 
@@ -172,84 +91,26 @@ void TMainForm::RzBitBtn1Click()
     ShowReason(QString());
     StopFlag = false;
     const int pageCount = edPageNum->ReadValue();
-    AddLog(QStringLiteral("=======开始采集======="));
-    const QString keyword = cbSearch->currentText();
-    if (!CollectPages(keyword, pageCount)) {
-        return; // storing failed: the error has been shown and the run ends without a closing line
+    const TRunResult result = m_run->Run(cbSearch->currentText(), pageCount);
+    if (!result.StoreError.isEmpty()) {
+        TApplication::HandleError(result.StoreError); // the run ended without a closing line
+        return;
     }
-    AddLog(StopFlag ? QStringLiteral("=======中止采集=======") : QStringLiteral("=======完成采集======="));
-}
-
-bool TMainForm::CollectPages(const QString& keyword, int pageCount)
-{
-    int offset = 0;
-    int stored = 0;
-    for (int page = 1; page <= pageCount; ++page) {
-        SetRunProgress(QStringLiteral("第 %1/%2 页，已保存 %3 条").arg(page).arg(pageCount).arg(stored));
-        AddLog(QStringLiteral("正在采集第%1页").arg(page));
-        QString text;
-        THttpResult download;
-        DownloadPage(SearchUrl(m_params.Host, keyword, offset), &text, &download);
-        AddLog(QStringLiteral("完成网络提取"));
-        if (!ProcessMessages()) {
-            break;
-        }
-        text = ExtractPageJson(std::move(text));
-        if (!ProcessMessages()) {
-            break;
-        }
-        if (text.isEmpty()) {
-            AddLog(QStringLiteral("错误： ") + keyword);
-            ShowReason(TRunReason::Of(download, m_pageResult, m_params));
-            break;
-        }
-        QString error;
-        const int count = StorePageJson(keyword, text, &error);
-        if (!error.isEmpty()) {
-            TApplication::HandleError(error);
-            return false;
-        }
-        if (!ProcessMessages()) {
-            break;
-        }
-        if (count <= 0) {
-            AddLog(QStringLiteral("没有数据保存"));
-            ShowReason(TRunReason::Of(download, m_pageResult, m_params));
-            break;
-        }
-        stored += count;
-        SetRunProgress(QStringLiteral("第 %1/%2 页，已保存 %3 条").arg(page).arg(pageCount).arg(stored));
-        AddLog(QStringLiteral("完成数据保存"));
-        AddLog(QString());
-        if (!Pause(m_params.PauseMs) || StopFlag) {
-            break;
-        }
-        offset += count;
-    }
-    SetRunProgress(QStringLiteral("本次采集共 %1 条").arg(stored));
-    return true;
+    SetRunProgress(QStringLiteral("本次采集共 %1 条").arg(result.RowsStored));
 }
 
 void TMainForm::RzBitBtn2Click()
 {
     StopFlag = true;
+    m_run->RequestStop();
 }
 
 QString TMainForm::ExtractPageJson(QString page)
 {
-    QString block;
-    m_pageResult = TPagePipeline::Cut(std::move(page), &block);
-    PageFormat = m_pageResult.Framing;
-    return block;
+    return m_run->ExtractPageJson(std::move(page));
 }
 
 int TMainForm::StorePageJson(const QString& keyword, const QString& block, QString* error)
 {
-    TPagePipeline pipeline(*m_dm);
-    pipeline.SetWriter([this](QString* failure) { return WriteGoodsRows(failure); });
-    m_pageResult = pipeline.Store(keyword, block, PageFormat);
-    if (m_pageResult.Failure == TPageFailure::StoreFailed) {
-        *error = m_pageResult.Detail;
-    }
-    return m_pageResult.Stored;
+    return m_run->StorePageJson(keyword, block, PageFormat, error);
 }

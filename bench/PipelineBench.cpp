@@ -2,10 +2,11 @@
 // into a large table, for the database open and for the download itself over loopback.
 #include "bench/TBenchDatabase.h"
 #include "bench/TBenchPages.h"
+#include "collect/TCollectionRun.h"
 #include "net/HttpGetString.h"
 #include "net/PageText.h"
-#include "storage/TPageData.h"
-#include "storage/TPagePipeline.h"
+#include "page/TListingArray.h"
+#include "page/TPageData.h"
 #include "storage/engine/TConnection.h"
 #include "storage/engine/TRowSet.h"
 #include "storage/uDataModule.h"
@@ -91,7 +92,7 @@ void Reopen(TDM& dm)
 void Save(TDM& dm, const rapidjson::Value& listings)
 {
     QString error;
-    if (!dm.SaveAuctionList(Keyword, listings, &error)) {
+    if (!dm.SaveAuctionList(Keyword, TListingArray(listings), &error)) {
         qFatal("cannot store: %s", qPrintable(error));
     }
 }
@@ -165,20 +166,22 @@ void BM_Apply(benchmark::State& state)
     Describe(state, which);
 }
 
-// Runs the pipeline over the page, held as UTF-8 bytes, into the data module's file.
+// Runs a page through the collection run's own steps, as the program does once a page has downloaded: the
+// body decoded to text (characters code page 936 lacks become "?"), the data block cut out, its listings
+// stored in the goods query and written to the data module's file on the writer's thread.
 void RunPipeline(benchmark::State& state, TDM& dm)
 {
     const int which = static_cast<int>(state.range(0));
-    TPagePipeline pipeline(dm);
+    TCollectionRun run(dm);
+    QString error;
     for (auto _ : state) {
         state.PauseTiming();
         Reopen(dm);
         QByteArray body = Page(which).bytes;
-        body.detach(); // a downloaded body is the pipeline's own
+        body.detach(); // a downloaded body is the download's own
         state.ResumeTiming();
-        const TPageResult result
-            = pipeline.RunUtf8(Keyword, PageText::HeldUtf8(std::move(body)).value_or(QByteArray()));
-        if (result.Stored == 0) {
+        QString block = run.ExtractPageJson(PageText::TakeFromUtf8(std::move(body)).value_or(QString()));
+        if (run.StorePageJson(Keyword, block, run.LastPage().Framing, &error) == 0) {
             state.SkipWithError("the page stored no listings");
             break;
         }
@@ -209,25 +212,6 @@ void BM_PipelineUnindexed(benchmark::State& state)
         }
     }
     RunPipeline(state, *dm);
-}
-
-// The same with the page as text (QString), as a caller holding the download's text runs it.
-void BM_PipelineText(benchmark::State& state)
-{
-    const int which = static_cast<int>(state.range(0));
-    const auto dm = OpenModule(QStringLiteral("pipeline-text.db"));
-    TPagePipeline pipeline(*dm);
-    for (auto _ : state) {
-        state.PauseTiming();
-        Reopen(*dm);
-        state.ResumeTiming();
-        const TPageResult result = pipeline.Run(Keyword, PageText::FromUtf8(Page(which).bytes).value_or(QString()));
-        if (result.Stored == 0) {
-            state.SkipWithError("the page stored no listings");
-            break;
-        }
-    }
-    Describe(state, which);
 }
 
 // The write of one 44-listing page into a table that holds range(0) rows already.
@@ -289,7 +273,6 @@ BENCHMARK(BM_Store)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Apply)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Pipeline)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PipelineUnindexed)->Arg(0)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_PipelineText)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ApplyIntoTable)->Arg(0)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_OpenDatabase)->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_HttpGetString)->Arg(1 << 20)->Unit(benchmark::kMillisecond);

@@ -3,8 +3,8 @@
 // its data and once into a plain file. The difference between the two is the cipher's work on the pages the
 // write touches; a figure's wall time over its processor time is the wait for the sync.
 #include "bench/TBenchPages.h"
+#include "collect/TPagePipeline.h"
 #include "net/PageText.h"
-#include "storage/TPagePipeline.h"
 #include "storage/engine/TConnection.h"
 #include "storage/engine/TStatement.h"
 #include "storage/uDBFunc.h"
@@ -72,8 +72,10 @@ const TPageRows& PageRows()
         if (!dm.OpenDatabase(Dir().filePath(QStringLiteral("rows.db")), &error) || !dm.OpenGoodsQuery(&error)) {
             qFatal("cannot open the rows' file: %s", qPrintable(error));
         }
-        const TPageResult run = TPagePipeline(dm).RunUtf8(
-            QStringLiteral("办公桌"), PageText::HeldUtf8(TBenchPages::FixturePage()).value_or(QByteArray()));
+        QString block;
+        const TPageResult cut
+            = TPagePipeline::Cut(PageText::FromUtf8(TBenchPages::FixturePage()).value_or(QString()), &block);
+        const TPageResult run = TPagePipeline(dm).Store(QStringLiteral("办公桌"), block, cut.Framing);
         if (run.Stored == 0 || !ReadRows(dm.conn(), &result, &error)) {
             qFatal("cannot read the page's rows: %s", qPrintable(error));
         }

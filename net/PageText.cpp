@@ -177,40 +177,6 @@ std::optional<QString> FromUtf8(QByteArrayView utf8)
     return Decode(utf8, false);
 }
 
-std::optional<QByteArray> HeldUtf8(QByteArray utf8)
-{
-    const TRepertoire& repertoire = Repertoire();
-    const qsizetype size = utf8.size();
-    auto* bytes = reinterpret_cast<uchar*>(utf8.data());
-    qsizetype n = 0; // characters only shrink ("?" is one byte), so the text is rewritten where it stands
-    for (qsizetype i = 0; i < size;) {
-        // An ASCII run stays as it is; once a character was replaced, it moves up in one piece.
-        const qsizetype run = AsciiRun(bytes + i, size - i);
-        if (n != i && run > 0) {
-            std::memmove(bytes + n, bytes + i, static_cast<size_t>(run));
-        }
-        n += run;
-        i += run;
-        if (i >= size) {
-            break;
-        }
-        const qsizetype start = i;
-        const char32_t cp = DecodeSequence(bytes, size, i);
-        if (cp == char32_t(-1)) {
-            return std::nullopt;
-        }
-        if (cp < 0x10000 && repertoire.Holds(char16_t(cp))) {
-            for (qsizetype k = start; k < i; ++k) {
-                bytes[n++] = bytes[k];
-            }
-        } else {
-            bytes[n++] = '?';
-        }
-    }
-    utf8.truncate(n);
-    return utf8;
-}
-
 std::optional<QString> TakeFromUtf8(QByteArray utf8)
 {
     // A large body is let go while it is decoded, so it and its text are never both held whole.

@@ -14,9 +14,6 @@ namespace PageText {
 std::optional<QString> FromUtf8(QByteArrayView utf8);
 // The same for a body that is no longer needed: its memory is given back while it is decoded.
 std::optional<QString> TakeFromUtf8(QByteArray utf8);
-// The same check and replacement staying in UTF-8, in place: the text as the program holds it, as UTF-8
-// bytes. Empty when the bytes are not valid UTF-8.
-std::optional<QByteArray> HeldUtf8(QByteArray utf8);
 // Whether code page 936 holds the character.
 bool InCodePage(char16_t c);
 } // namespace PageText

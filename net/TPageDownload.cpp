@@ -2,19 +2,7 @@
 
 #include "net/HttpGetString.h"
 
-#include <QMetaObject>
-#include <QMutex>
-
-#include <thread>
-
-// What the download thread shares with the object: the abort signal, and the object to report to while it
-// still wants the result. The thread holds the state, so it outlives an abandoned object.
-struct TPageDownload::TState
-{
-    std::shared_ptr<TAbortSignal> abort = std::make_shared<TAbortSignal>();
-    QMutex mutex;
-    TPageDownload* receiver = nullptr;
-};
+#include <utility>
 
 namespace {
 // How long after its deadline a download that has not ended is given up: time for it to report on its own.
@@ -36,44 +24,35 @@ TPageDownload::~TPageDownload()
 void TPageDownload::Start(const QString& url, THttpOptions options)
 {
     Abandon();
-    auto state = std::make_shared<TState>();
-    state->receiver = this;
-    options.Abort = state->abort;
-    m_state = state;
+    auto abort = std::make_shared<TAbortSignal>();
+    options.Abort = abort;
+    m_abort = abort;
     m_deadline.start(options.DeadlineMs + DeadlineSlackMs);
-    std::thread([state, url, options]() {
-        THttpResult outcome;
-        const QString text = HttpGetString(url, options, &outcome);
-        // Posted under the lock, so the object cannot go between the check and the post; a posted call
-        // whose object has gone meanwhile is dropped with it.
-        const QMutexLocker lock(&state->mutex);
-        if (state->receiver != nullptr) {
-            TPageDownload* receiver = state->receiver;
-            QMetaObject::invokeMethod(
-                receiver, [receiver, state, text, outcome]() { receiver->Deliver(state, text, outcome); },
-                Qt::QueuedConnection);
-        }
-    }).detach();
+    m_ticket = TAsyncTask::Start(
+        this,
+        [url, options]() {
+            THttpResult outcome;
+            QString text = HttpGetString(url, options, &outcome);
+            return std::make_pair(std::move(text), outcome);
+        },
+        [this](std::pair<QString, THttpResult> result) { Deliver(result.first, result.second); });
 }
 
 void TPageDownload::Abandon()
 {
     m_deadline.stop();
-    if (m_state == nullptr)
+    if (m_ticket == nullptr)
         return;
-    {
-        const QMutexLocker lock(&m_state->mutex);
-        m_state->receiver = nullptr;
-    }
-    m_state->abort->Fire();
-    m_state.reset();
+    m_ticket->Cancel();
+    m_ticket.reset();
+    m_abort->Fire();
+    m_abort.reset();
 }
 
-void TPageDownload::Deliver(const std::shared_ptr<TState>& state, const QString& text, const THttpResult& outcome)
+void TPageDownload::Deliver(const QString& text, const THttpResult& outcome)
 {
-    if (state != m_state)
-        return; // the result of a download given up after it had ended
-    m_state.reset();
+    m_ticket.reset();
+    m_abort.reset();
     m_deadline.stop();
     emit Finished(text, outcome);
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "net/TAbortSignal.h"
 #include "net/THttpOptions.h"
 #include "net/THttpResult.h"
+#include "platform/TAsyncTask.h"
 
 #include <QObject>
 #include <QString>
@@ -29,18 +31,17 @@ public:
     void Start(const QString& url, THttpOptions options);
     // Gives the running download up: its waits end at once and Finished does not come.
     void Abandon();
-    bool Running() const { return m_state != nullptr; }
+    bool Running() const { return m_ticket != nullptr; }
 
 signals:
     // The page text (empty on failure) and what the exchange learned; see HttpGetString.
     void Finished(const QString& text, const THttpResult& outcome);
 
 private:
-    struct TState;
-
-    void Deliver(const std::shared_ptr<TState>& state, const QString& text, const THttpResult& outcome);
+    void Deliver(const QString& text, const THttpResult& outcome);
     void GiveUpAtDeadline();
 
-    std::shared_ptr<TState> m_state;
+    std::shared_ptr<TAsyncTask::TTicket> m_ticket; // the running download's claim on its result
+    std::shared_ptr<TAbortSignal> m_abort; // ends the running download's waits
     QTimer m_deadline;
 };

@@ -1,11 +1,10 @@
 #include "storage/TUpgradeThread.h"
 
-#include <QAbstractEventDispatcher>
+#include "platform/TAsyncTask.h"
+
 #include <QCoreApplication>
-#include <QEventLoop>
 
 #include <mutex>
-#include <thread>
 
 namespace {
 // The latest report of the step's thread, handed to the calling thread one at a time.
@@ -20,7 +19,7 @@ struct TLatest
 
 bool TUpgradeThread::CanRun()
 {
-    return QCoreApplication::instance() != nullptr && QAbstractEventDispatcher::instance() != nullptr;
+    return TAsyncTask::CanWait();
 }
 
 bool TUpgradeThread::Run(const Step& step, const Progress& progress, QString* error)
@@ -28,7 +27,7 @@ bool TUpgradeThread::Run(const Step& step, const Progress& progress, QString* er
     if (!CanRun()) {
         return step(progress, error);
     }
-    QEventLoop loop; // lives in this thread: calls queued to it run here
+    QObject receiver; // lives in this thread: calls queued to it run here
     TLatest latest;
     const auto deliver = [&latest, &progress]() {
         qint64 done = 0;
@@ -49,19 +48,14 @@ bool TUpgradeThread::Run(const Step& step, const Progress& progress, QString* er
         latest.Total = total;
         if (!latest.Posted) {
             latest.Posted = true;
-            QMetaObject::invokeMethod(&loop, deliver, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(&receiver, deliver, Qt::QueuedConnection);
         }
     };
-    bool ok = false;
     QString failure;
-    std::thread worker([&]() {
-        ok = step(report, &failure);
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
     // Timers, paints and the window system's other events go on; clicks and keys stay queued for later.
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    worker.join();
-    QCoreApplication::sendPostedEvents(&loop); // a last report queued behind the end
+    TAsyncTask task;
+    const bool ok = task.RunAndWait([&]() { return step(report, &failure); }, QEventLoop::ExcludeUserInputEvents);
+    QCoreApplication::sendPostedEvents(&receiver); // a last report queued behind the end
     if (!ok) {
         *error = failure;
     }

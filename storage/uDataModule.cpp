@@ -1,9 +1,9 @@
 #include "storage/uDataModule.h"
 
+#include "page/TListingArray.h"
 #include "platform/CodePage.h"
 #include "platform/ProgramResources.h"
 #include "storage/TLibrarySchema.h"
-#include "storage/TListingReader.h"
 #include "storage/TUpgradeThread.h"
 #include "storage/engine/TConnection.h"
 #include "storage/engine/TRowSet.h"
@@ -17,7 +17,6 @@
 #include <QRegularExpression>
 
 #include <array>
-#include <rapidjson/document.h>
 
 TDM* DM = nullptr;
 
@@ -149,44 +148,24 @@ private:
     TRowSet* m_rows;
 };
 
-void MapAuction(TRowSet& rows, const TGoodsColumns& c, const QString& keyword, const rapidjson::Value& listing)
+// Sets the columns that come from the listing; the item number only where the page gives one.
+void MapListing(TRowSet& rows, const TGoodsColumns& c, const QString& keyword, const TGoodsListing& listing)
 {
-    using R = TListingReader;
     rows.SetValue(c.keyname, keyword);
-    rows.SetValue(c.title, R::Text(listing, "raw_title"));
-    rows.SetValue(c.pic_url, R::Text(listing, "pic_url"));
-    rows.SetValue(c.detail_url, R::Text(listing, "detail_url"));
-    rows.SetValue(c.view_price, R::Price(listing, "view_price"));
-    rows.SetValue(c.view_fee, R::Amount(listing, "view_fee"));
-    rows.SetValue(c.reserve_price, R::Price(listing, "reserve_price"));
-    rows.SetValue(c.item_loc, R::Text(listing, "item_loc"));
-    rows.SetValue(c.nick, R::Text(listing, "nick"));
-    rows.SetValue(c.shopLink, R::Text(listing, "shopLink"));
-    rows.SetValue(c.user_id, R::Text(listing, "user_id"));
-    rows.SetValue(c.comment_count, static_cast<qlonglong>(R::Integer(listing, "comment_count")));
-    // The listing's item number, where the page gives one, tells repeated sightings of a listing apart.
-    if (const QString nid = R::Text(listing, "nid"); !nid.isEmpty()) {
-        rows.SetValue(c.nid, nid);
+    rows.SetValue(c.title, listing.Title);
+    rows.SetValue(c.pic_url, listing.PicUrl);
+    rows.SetValue(c.detail_url, listing.DetailUrl);
+    rows.SetValue(c.view_price, listing.ViewPrice);
+    rows.SetValue(c.view_fee, listing.ViewFee);
+    rows.SetValue(c.reserve_price, listing.ReservePrice);
+    rows.SetValue(c.item_loc, listing.ItemLoc);
+    rows.SetValue(c.nick, listing.Nick);
+    rows.SetValue(c.shopLink, listing.ShopLink);
+    rows.SetValue(c.user_id, listing.UserId);
+    rows.SetValue(c.comment_count, static_cast<qlonglong>(listing.CommentCount));
+    if (!listing.Nid.isEmpty()) {
+        rows.SetValue(c.nid, listing.Nid);
     }
-}
-
-void MapItem(TRowSet& rows, const TGoodsColumns& c, const QString& keyword, const rapidjson::Value& listing)
-{
-    using R = TListingReader;
-    const QVariant price = R::Price(listing, "price");
-    const rapidjson::Value* tags = R::Member(listing, "tag_info");
-    rows.SetValue(c.keyname, keyword);
-    rows.SetValue(c.title, R::Text(listing, "title"));
-    rows.SetValue(c.pic_url, R::Text(listing, "pic_url"));
-    rows.SetValue(c.detail_url, QString(QLatin1String("")));
-    rows.SetValue(c.view_price, price);
-    rows.SetValue(c.view_fee, R::Amount(listing, "view_fee"));
-    rows.SetValue(c.reserve_price, price);
-    rows.SetValue(c.item_loc, tags != nullptr ? TDM::JoinTags(*tags) : QString(QLatin1String("")));
-    rows.SetValue(c.nick, QString(QLatin1String("")));
-    rows.SetValue(c.shopLink, R::Text(listing, "url"));
-    rows.SetValue(c.user_id, QString(QLatin1String("")));
-    rows.SetValue(c.comment_count, static_cast<qlonglong>(R::Integer(listing, "comment_count")));
 }
 
 // Drops blanks and control characters at both ends.
@@ -403,8 +382,8 @@ void TDM::UpgradeLibrary()
     FDBFunc->RefreshTableList(&error);
 }
 
-template <typename TMapRow>
-bool TDM::SaveList(const QString& keyword, const rapidjson::Value& listings, TMapRow mapRow, QString* error)
+bool TDM::SaveList(const QString& keyword, const TListingArray& listings,
+                   TGoodsListing (TListingArray::*read)(int) const, QString* error)
 {
     TRowSet& rows = *m_qrGoodsList;
     TGoodsColumns columns;
@@ -420,41 +399,29 @@ bool TDM::SaveList(const QString& keyword, const rapidjson::Value& listings, TMa
         return false;
     }
     TControlsSuspended suspended(&rows);
-    rows.Reserve(static_cast<int>(listings.Size()));
+    const int count = listings.Size();
+    rows.Reserve(count);
     const QString collected = columns.collect_time >= 0 ? TLibrarySchema::CollectTimeNow() : QString();
-    for (const rapidjson::Value& listing : listings.GetArray()) {
+    for (int i = 0; i < count; ++i) {
+        const TGoodsListing listing = (listings.*read)(i);
         if (!rows.Append(error)) {
             return false;
         }
-        mapRow(rows, columns, keyword, listing);
+        MapListing(rows, columns, keyword, listing);
         rows.SetValue(columns.collect_time, collected);
         rows.Post();
     }
     return true;
 }
 
-bool TDM::SaveAuctionList(const QString& keyword, const rapidjson::Value& listings, QString* error)
+bool TDM::SaveAuctionList(const QString& keyword, const TListingArray& listings, QString* error)
 {
-    return SaveList(keyword, listings, MapAuction, error);
+    return SaveList(keyword, listings, &TListingArray::Auction, error);
 }
 
-bool TDM::SaveItemList(const QString& keyword, const rapidjson::Value& listings, QString* error)
+bool TDM::SaveItemList(const QString& keyword, const TListingArray& listings, QString* error)
 {
-    return SaveList(keyword, listings, MapItem, error);
-}
-
-QString TDM::JoinTags(const rapidjson::Value& tags)
-{
-    if (!tags.IsArray()) {
-        return QString(QLatin1String(""));
-    }
-    QString joined(QLatin1String(""));
-    for (const rapidjson::Value& tag : tags.GetArray()) {
-        joined += TListingReader::Text(tag, "tag");
-        joined += QLatin1Char(' ');
-    }
-    // Characters the program's code page lacks become its default character.
-    return CodePage::ToUnicode(CodePage::FromUnicode(joined));
+    return SaveList(keyword, listings, &TListingArray::Item, error);
 }
 
 bool TDM::ApplyGoodsRows(QString* error)

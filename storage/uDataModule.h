@@ -5,12 +5,13 @@
 
 #include <functional>
 #include <memory>
-#include <rapidjson/fwd.h>
 #include <vector>
 
 class QAbstractItemModel;
 class TConnection;
 class TDBFunc;
+class TListingArray;
+struct TGoodsListing;
 class TRowSet;
 class TRowSetModel;
 
@@ -54,10 +55,8 @@ public:
     // Append one row per listing of the array, in order, tagged with the keyword: SaveAuctionList for
     // the page-config framing, SaveItemList for the body framing. False with a message when the goods
     // query is not open or the listings are no array; the rows posted before stay.
-    bool SaveAuctionList(const QString& keyword, const rapidjson::Value& listings, QString* error);
-    bool SaveItemList(const QString& keyword, const rapidjson::Value& listings, QString* error);
-    // The "tag" of every element followed by one blank, in the program's code page.
-    static QString JoinTags(const rapidjson::Value& tags);
+    bool SaveAuctionList(const QString& keyword, const TListingArray& listings, QString* error);
+    bool SaveItemList(const QString& keyword, const TListingArray& listings, QString* error);
     // Writes the rows not yet in the file in one transaction; on failure nothing is written and the
     // rows stay pending.
     bool ApplyGoodsRows(QString* error);
@@ -78,8 +77,8 @@ public:
 private:
     void UpgradeLibrary();
     static bool CheckDataFolder(const QString& path, QString* error);
-    template <typename TMapRow>
-    bool SaveList(const QString& keyword, const rapidjson::Value& listings, TMapRow mapRow, QString* error);
+    bool SaveList(const QString& keyword, const TListingArray& listings,
+                  TGoodsListing (TListingArray::*read)(int) const, QString* error);
 
     std::unique_ptr<TConnection> m_conn;
     std::unique_ptr<TRowSet> m_qrGoodsList;

@@ -4,10 +4,11 @@
 #include "app/TLibraryModel.h"
 #include "app/TLibraryWindow.h"
 #include "app/uStartup.h"
-#include "storage/TLibraryQuery.h"
+#include "library/TLibraryQuery.h"
+#include "library/TLibraryWorker.h"
+#include "library/TPriceStats.h"
+#include "page/TListingArray.h"
 #include "storage/TLibrarySchema.h"
-#include "storage/TLibraryWorker.h"
-#include "storage/TPriceStats.h"
 #include "storage/engine/TConnection.h"
 #include "storage/engine/TDerivedKeys.h"
 #include "storage/engine/TStatement.h"
@@ -301,7 +302,8 @@ void MeasureWrite(const QString& path, const QString& folder, int repetitions)
         for (int i = 0; i < repetitions * 3; ++i) {
             Require(dm.OpenGoodsQuery(&error), QStringLiteral("query"), error);
             times.push_back(Ms([&]() {
-                Require(dm.SaveAuctionList(QStringLiteral("写入"), page, &error) && dm.ApplyGoodsRows(&error),
+                Require(dm.SaveAuctionList(QStringLiteral("写入"), TListingArray(page), &error)
+                            && dm.ApplyGoodsRows(&error),
                         QStringLiteral("store"), error);
             }));
         }

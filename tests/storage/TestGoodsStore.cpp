@@ -1,4 +1,5 @@
-#include "storage/TPageData.h"
+#include "page/TListingArray.h"
+#include "page/TPageData.h"
 #include "storage/engine/TRowSet.h"
 #include "storage/uDBFunc.h"
 #include "storage/uDataModule.h"
@@ -136,7 +137,8 @@ void TestGoodsStore::fixturePageStoresEveryListing()
     QCOMPARE(auctions->Size(), 36u);
 
     QString error;
-    QVERIFY2(m_store->dm->SaveAuctionList(QStringLiteral("连衣裙"), *auctions, &error), qPrintable(error));
+    QVERIFY2(m_store->dm->SaveAuctionList(QStringLiteral("连衣裙"), TListingArray(*auctions), &error),
+             qPrintable(error));
     QVERIFY2(m_store->dm->ApplyGoodsRows(&error), qPrintable(error));
     const QList<QVariantList> rows = m_store->FileRows(QStringLiteral(
         "select title, view_price, view_fee, item_loc, nick, user_id, shopLink, comment_count, reserve_price, "
@@ -220,7 +222,7 @@ void TestGoodsStore::auctionValues()
     const rapidjson::Document& doc = parsed2.Document;
     QVERIFY(!doc.HasParseError());
     QString error;
-    QVERIFY2(m_store->dm->SaveAuctionList(QStringLiteral("kw"), doc, &error), qPrintable(error));
+    QVERIFY2(m_store->dm->SaveAuctionList(QStringLiteral("kw"), TListingArray(doc), &error), qPrintable(error));
     QCOMPARE(m_store->Rows().RowCount(), 1);
     QCOMPARE(m_store->Get(0, "view_price"), viewPrice);
     QCOMPARE(m_store->Get(0, "reserve_price"), reservePrice);
@@ -256,7 +258,8 @@ void TestGoodsStore::textsAsOnThePage()
     const TPageData::TParsed parsed = Parse(R"([{"raw_title":)" + value + "}]");
     QVERIFY(parsed.Document.IsArray());
     QString error;
-    QVERIFY2(m_store->dm->SaveAuctionList(QStringLiteral("kw"), parsed.Document, &error), qPrintable(error));
+    QVERIFY2(m_store->dm->SaveAuctionList(QStringLiteral("kw"), TListingArray(parsed.Document), &error),
+             qPrintable(error));
     QTEST(m_store->Get(0, "title").toString(), "title");
     QVERIFY2(m_store->dm->ApplyGoodsRows(&error), qPrintable(error));
 }
@@ -281,7 +284,7 @@ void TestGoodsStore::itemListing()
     const TPageData::TParsed parsed3 = Parse("[" + listing + "," + listing + "]");
     const rapidjson::Document& doc = parsed3.Document;
     QString error;
-    QVERIFY2(m_store->dm->SaveItemList(QStringLiteral("kw"), doc, &error), qPrintable(error));
+    QVERIFY2(m_store->dm->SaveItemList(QStringLiteral("kw"), TListingArray(doc), &error), qPrintable(error));
     QCOMPARE(m_store->Rows().RowCount(), 2); // the same listing twice gives two rows
     QTEST(m_store->Get(0, "item_loc").toString(), "itemLoc");
     QCOMPARE(m_store->Get(0, "title"), QVariant(QStringLiteral("T")));
@@ -316,7 +319,7 @@ void TestGoodsStore::pagesOf44AreKeptAcrossRestart()
     qint64 best = std::numeric_limits<qint64>::max();
     for (int page = 0; page < 2; ++page) {
         timer.start();
-        QVERIFY(m_store->dm->SaveAuctionList(QStringLiteral("page%1").arg(page), *auctions, &error));
+        QVERIFY(m_store->dm->SaveAuctionList(QStringLiteral("page%1").arg(page), TListingArray(*auctions), &error));
         QVERIFY2(m_store->dm->ApplyGoodsRows(&error), qPrintable(error));
         best = std::min(best, timer.nsecsElapsed());
     }
@@ -349,7 +352,7 @@ void TestGoodsStore::listingTextNeverBecomesSql()
     listing.AddMember("item_loc", rapidjson::StringRef(locationBytes.constData()), doc.GetAllocator());
     doc.PushBack(listing, doc.GetAllocator());
     QString error;
-    QVERIFY(m_store->dm->SaveAuctionList(QStringLiteral("o'k;"), doc, &error));
+    QVERIFY(m_store->dm->SaveAuctionList(QStringLiteral("o'k;"), TListingArray(doc), &error));
     QVERIFY2(m_store->dm->ApplyGoodsRows(&error), qPrintable(error));
     const QVariantList row
         = m_store->FileRows(QStringLiteral("select title, item_loc, keyname from goodslist")).value(0);
@@ -367,7 +370,7 @@ void TestGoodsStore::failedApplyWritesNothing()
         = Parse(R"([{"raw_title":"one","view_price":"1"},{"raw_title":"boom"},{"raw_title":"three"}])");
     const rapidjson::Document& doc = parsed.Document;
     QString error;
-    QVERIFY(m_store->dm->SaveAuctionList(QStringLiteral("kw"), doc, &error));
+    QVERIFY(m_store->dm->SaveAuctionList(QStringLiteral("kw"), TListingArray(doc), &error));
     QVERIFY(!m_store->dm->ApplyGoodsRows(&error));
     QCOMPARE(error, QStringLiteral("disk said no"));
     QCOMPARE(m_store->FileCount(), 0);
@@ -384,15 +387,15 @@ void TestGoodsStore::emptyArrayAndClosedQuery()
     const TPageData::TParsed parsed5 = Parse("[]");
     const rapidjson::Document& empty = parsed5.Document;
     QString error;
-    QVERIFY(m_store->dm->SaveAuctionList(QStringLiteral("kw"), empty, &error));
+    QVERIFY(m_store->dm->SaveAuctionList(QStringLiteral("kw"), TListingArray(empty), &error));
     QVERIFY(m_store->dm->ApplyGoodsRows(&error));
     QCOMPARE(m_store->Rows().RowCount(), 0);
     QCOMPARE(inserted.count() + reset.count(), 0);
     const TPageData::TParsed parsed6 = Parse("{}");
     const rapidjson::Document& object = parsed6.Document;
-    QVERIFY(!m_store->dm->SaveItemList(QStringLiteral("kw"), object, &error));
+    QVERIFY(!m_store->dm->SaveItemList(QStringLiteral("kw"), TListingArray(object), &error));
     m_store->dm->CloseDatabase();
-    QVERIFY(!m_store->dm->SaveAuctionList(QStringLiteral("kw"), empty, &error));
+    QVERIFY(!m_store->dm->SaveAuctionList(QStringLiteral("kw"), TListingArray(empty), &error));
     QVERIFY(!error.isEmpty());
     QVERIFY(!m_store->dm->ApplyGoodsRows(&error));
 }

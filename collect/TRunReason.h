@@ -1,7 +1,7 @@
 #pragma once
 
 #include "net/THttpResult.h"
-#include "storage/TPagePipeline.h"
+#include "page/TPageResult.h"
 
 #include <QString>
 

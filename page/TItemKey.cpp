@@ -1,4 +1,4 @@
-#include "storage/TItemKey.h"
+#include "page/TItemKey.h"
 
 #include <QList>
 #include <QStringView>

@@ -1,4 +1,4 @@
-#include "storage/TInsituJsonReader.h"
+#include "page/TInsituJsonReader.h"
 
 #include <cstdint>
 #ifdef __SSE2__

@@ -1,7 +1,7 @@
-#include "storage/TPageData.h"
+#include "page/TPageData.h"
 
-#include "storage/TInsituJsonReader.h"
-#include "storage/TListingReader.h"
+#include "page/TInsituJsonReader.h"
+#include "page/TListingReader.h"
 
 #include <QByteArray>
 
@@ -72,35 +72,6 @@ TPageData::Block TPageData::Extract(QString page)
     return block;
 }
 
-TPageData::Utf8Block TPageData::ExtractUtf8(QByteArray page)
-{
-    Utf8Block block;
-    for (qint32 framing = PageConfigFraming; framing <= BodyFraming; ++framing) {
-        const Marker& marker = Markers[framing];
-        const qsizetype start = page.indexOf(QByteArrayView(marker.start.data(), marker.start.size()));
-        if (start < 0) {
-            continue;
-        }
-        block.Framing = framing;
-        const qsizetype from = start + marker.start.size();
-        const qsizetype end = page.indexOf(QByteArrayView(marker.end.data(), marker.end.size()));
-        if (end > from) {
-            const qsizetype brace = QByteArrayView(page).sliced(from, end - from).lastIndexOf('}');
-            const qsizetype length = brace < 0 ? end - from : (marker.keepBrace ? brace + 1 : brace);
-            page.truncate(from + length);
-            block.Start = from;
-            block.Page = std::move(page);
-        }
-        break;
-    }
-    if (block.IsEmpty()) {
-        block.Title = Title(QString::fromUtf8(page));
-        block.Page.clear();
-        block.Start = 0;
-    }
-    return block;
-}
-
 QString TPageData::Title(QStringView page)
 {
     const qsizetype open = page.indexOf(QLatin1String("<title"), 0, Qt::CaseInsensitive);
@@ -124,14 +95,9 @@ QString TPageData::Title(QStringView page)
 
 bool TPageData::Parse(QByteArray block, TParsed* parsed)
 {
-    return Parse(std::move(block), 0, parsed);
-}
-
-bool TPageData::Parse(QByteArray text, qsizetype from, TParsed* parsed)
-{
-    parsed->Text = std::move(text);
-    char* start = parsed->Text.data() + from; // detaches: the text is the parsed block's own
-    const auto size = static_cast<size_t>(parsed->Text.size() - from);
+    parsed->Text = std::move(block);
+    char* start = parsed->Text.data(); // detaches: the text is the parsed block's own
+    const auto size = static_cast<size_t>(parsed->Text.size());
     return TInsituJsonReader::Parse(start, size, MaxDepth, &parsed->Document);
 }
 

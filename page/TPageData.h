@@ -25,19 +25,6 @@ public:
     // Cuts the data block out of a page by its markers. Never fails.
     static Block Extract(QString page);
 
-    // The same for a page held as UTF-8 bytes. The page is cut at the block's end, not moved: the block
-    // is Page from Start on.
-    struct Utf8Block
-    {
-        QByteArray Page;
-        qsizetype Start = 0;
-        qint32 Framing = NoFraming;
-        QString Title;
-
-        bool IsEmpty() const { return Page.size() <= Start; }
-    };
-    static Utf8Block ExtractUtf8(QByteArray page);
-
     // The text of a page's first <title> element, blanks collapsed and the common entities decoded; empty
     // when the page has none.
     static QString Title(QStringView page);
@@ -52,8 +39,6 @@ public:
     // Parses a block of UTF-8 text in place; text after the first complete value is ignored. False when it
     // does not parse or nests deeper than MaxDepth. Numbers keep their own text (TInsituJsonReader).
     static bool Parse(QByteArray block, TParsed* parsed);
-    // The block that starts at from.
-    static bool Parse(QByteArray text, qsizetype from, TParsed* parsed);
     static bool Parse(QStringView block, TParsed* parsed);
 
     // Whether the first value of a block nests no deeper than maxDepth, read by its brackets alone (strings

@@ -1,4 +1,4 @@
-#include "app/TSearchKeyword.h"
+#include "collect/TSearchKeyword.h"
 
 #include "net/PageText.h"
 

@@ -1,4 +1,4 @@
-#include "storage/TPriceStats.h"
+#include "library/TPriceStats.h"
 
 #include <algorithm>
 #include <cmath>

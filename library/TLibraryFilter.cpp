@@ -1,4 +1,4 @@
-#include "storage/TLibraryFilter.h"
+#include "library/TLibraryFilter.h"
 
 bool TLibraryFilter::Validate(QString* error) const
 {

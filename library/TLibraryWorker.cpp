@@ -1,4 +1,4 @@
-#include "storage/TLibraryWorker.h"
+#include "library/TLibraryWorker.h"
 
 TLibraryWorker::TLibraryWorker(const QString& connectionString)
 {

@@ -1,7 +1,7 @@
-#include "storage/TListingReader.h"
+#include "page/TListingReader.h"
 
+#include "page/TInsituJsonReader.h"
 #include "platform/AsciiBlank.h"
-#include "storage/TInsituJsonReader.h"
 
 #include <QLocale>
 

@@ -1,6 +1,6 @@
-#include "storage/TLibraryQuery.h"
+#include "library/TLibraryQuery.h"
 
-#include "storage/TItemKey.h"
+#include "page/TItemKey.h"
 #include "storage/TLibrarySchema.h"
 #include "storage/engine/TConnection.h"
 #include "storage/engine/TStatement.h"

@@ -1,4 +1,4 @@
-#include "storage/TLibrarySql.h"
+#include "library/TLibrarySql.h"
 
 namespace {
 void Add(TLibrarySql::TCondition* condition, const QString& part, const QVariantList& values)

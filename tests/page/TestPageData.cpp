@@ -1,4 +1,4 @@
-#include "storage/TPageData.h"
+#include "page/TPageData.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "storage/TLibraryFilter.h"
+#include "library/TLibraryFilter.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "app/TRunReason.h"
+#include "collect/TRunReason.h"
 
-#include "app/uMain.h"
+#include "collect/TRunParams.h"
 
 namespace {
 // A redirect target is shown in one log line: a longer one is cut.

@@ -1,4 +1,4 @@
-#include "storage/TPagePipeline.h"
+#include "collect/TPagePipeline.h"
 #include "storage/engine/TConnection.h"
 #include "storage/engine/TRowSet.h"
 #include "storage/uDataModule.h"
@@ -14,6 +14,14 @@
 Q_DECLARE_METATYPE(TPageFailure)
 
 namespace {
+// A page as the collection run takes it: cut, then stored.
+TPageResult RunPage(TDM& dm, const QString& keyword, const QString& page)
+{
+    QString block;
+    const TPageResult cut = TPagePipeline::Cut(page, &block);
+    return cut.Ok() ? TPagePipeline(dm).Store(keyword, block, cut.Framing) : cut;
+}
+
 QString Auctions(int count)
 {
     QStringList listings;
@@ -117,7 +125,7 @@ void TestPagePipeline::pages()
     QFETCH(int, framing);
     QFETCH(TPageFailure, failure);
     QFETCH(QString, detail);
-    const TPageResult result = TPagePipeline(*m_dm).Run(QStringLiteral("办公桌"), page);
+    const TPageResult result = RunPage(*m_dm, QStringLiteral("办公桌"), page);
     QCOMPARE(result.Failure, failure);
     QCOMPARE(result.Detail, detail);
     QCOMPARE(result.Framing, framing);
@@ -142,7 +150,7 @@ void TestPagePipeline::stepsGiveWhatRunGives()
 void TestPagePipeline::failedStoreSaysWhyAndWritesNothing()
 {
     m_dm->CloseDatabase();
-    const TPageResult result = TPagePipeline(*m_dm).Run(QStringLiteral("kw"), ConfigPage(Auctions(2)));
+    const TPageResult result = RunPage(*m_dm, QStringLiteral("kw"), ConfigPage(Auctions(2)));
     QCOMPARE(result.Failure, TPageFailure::StoreFailed);
     QVERIFY(!result.Detail.isEmpty());
     QCOMPARE(result.Stored, 0);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "storage/TLibraryQuery.h"
+#include "library/TLibraryQuery.h"
 
 #include <QString>
 

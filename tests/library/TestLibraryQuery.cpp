@@ -1,7 +1,8 @@
-#include "storage/TItemKey.h"
-#include "storage/TLibraryQuery.h"
+#include "library/TLibraryQuery.h"
+#include "library/TPriceStats.h"
+#include "page/TItemKey.h"
+#include "page/TListingArray.h"
 #include "storage/TLibrarySchema.h"
-#include "storage/TPriceStats.h"
 #include "storage/engine/TConnection.h"
 #include "storage/engine/TStatement.h"
 #include "storage/uDBFunc.h"
@@ -360,7 +361,7 @@ void TestLibraryQuery::newFileHasIndexAndTimes()
     doc.Parse(json.constData(), json.size());
     const rapidjson::Value& auctions = doc["mods"]["itemlist"]["data"]["auctions"];
     const QString before = TLibrarySchema::CollectTimeNow();
-    QVERIFY(dm.SaveAuctionList(QStringLiteral("办公桌"), auctions, &error));
+    QVERIFY(dm.SaveAuctionList(QStringLiteral("办公桌"), TListingArray(auctions), &error));
     QVERIFY(dm.ApplyGoodsRows(&error));
     const QString time = Scalar(dm.conn(), QStringLiteral("SELECT max(collect_time) FROM goodslist")).toString();
     QCOMPARE(Scalar(dm.conn(), QStringLiteral("SELECT count(*) FROM goodslist WHERE collect_time = ?"), {time}).toInt(),
@@ -633,7 +634,7 @@ void TestLibraryQuery::groupingOfRealPage()
     for (rapidjson::Value& listing : auctions.GetArray()) {
         listing["view_price"].SetString("1.5");
     }
-    QVERIFY(dm.SaveAuctionList(QStringLiteral("办公桌"), auctions, &error));
+    QVERIFY(dm.SaveAuctionList(QStringLiteral("办公桌"), TListingArray(auctions), &error));
     QVERIFY(dm.ApplyGoodsRows(&error));
     QVERIFY(query.SetView({}, {QStringLiteral("sightings"), true}, true, &error));
     QVERIFY(query.Count(&groups, &error));

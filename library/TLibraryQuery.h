@@ -1,7 +1,7 @@
 #pragma once
 
-#include "storage/TLibraryFilter.h"
-#include "storage/TLibrarySql.h"
+#include "library/TLibraryFilter.h"
+#include "library/TLibrarySql.h"
 
 #include <QMutex>
 #include <QString>
