@@ -107,7 +107,7 @@ bool ReadNames(sqlite3* db, const char* sql, const QString& argument, QStringLis
     }
     TStatementHandle statement(raw);
     if (!argument.isNull()) {
-        sqlite3_bind_text16(raw, 1, argument.utf16(), static_cast<int>(argument.size() * 2), SQLITE_TRANSIENT);
+        sqlite3_bind_text16(raw, 1, argument.constData(), static_cast<int>(argument.size() * 2), SQLITE_TRANSIENT);
     }
     int rc;
     while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {

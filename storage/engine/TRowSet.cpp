@@ -34,7 +34,8 @@ QVariant ColumnValue(sqlite3_stmt* statement, int column)
     }
 }
 
-// Binds without copying: the values outlive the statement's step.
+// Binds without copying: the values outlive the statement's step. Texts are read through constData(), which never
+// detaches or reallocates: the window's thread may read the same strings while a page is written here.
 int BindValue(sqlite3_stmt* statement, int parameter, const QVariant& value)
 {
     if (value.isNull()) {
@@ -45,7 +46,7 @@ int BindValue(sqlite3_stmt* statement, int parameter, const QVariant& value)
         // A null text is still a text: only a null variant binds NULL.
         static const char16_t Empty[] = u"";
         const QString* text = static_cast<const QString*>(value.constData());
-        const void* data = text->isNull() ? static_cast<const void*>(Empty) : text->utf16();
+        const void* data = text->isNull() ? static_cast<const void*>(Empty) : text->constData();
         return sqlite3_bind_text16(statement, parameter, data, static_cast<int>(text->size() * 2), SQLITE_STATIC);
     }
     case QMetaType::Double:
@@ -63,7 +64,7 @@ int BindValue(sqlite3_stmt* statement, int parameter, const QVariant& value)
         return sqlite3_bind_int64(statement, parameter, value.toLongLong());
     default: {
         const QString text = value.toString();
-        return sqlite3_bind_text16(statement, parameter, text.utf16(), static_cast<int>(text.size() * 2),
+        return sqlite3_bind_text16(statement, parameter, text.constData(), static_cast<int>(text.size() * 2),
                                    SQLITE_TRANSIENT);
     }
     }

@@ -26,7 +26,7 @@ int BindOne(sqlite3_stmt* statement, int parameter, const QVariant& value)
     }
     default: {
         const QString text = value.toString();
-        return sqlite3_bind_text16(statement, parameter, text.utf16(), static_cast<int>(text.size() * 2),
+        return sqlite3_bind_text16(statement, parameter, text.constData(), static_cast<int>(text.size() * 2),
                                    SQLITE_TRANSIENT);
     }
     }
