@@ -50,6 +50,14 @@ TRunResult TCollectionRun::Run(const QString& keyword, int pageCount)
     return result;
 }
 
+void TCollectionRun::RequestStop()
+{
+    m_stopRequested = true;
+    if (m_downloading && m_waitLoop != nullptr) {
+        m_waitLoop->quit(); // the download is given up as the run leaves its wait
+    }
+}
+
 void TCollectionRun::Close()
 {
     m_closed = true;
@@ -67,7 +75,10 @@ bool TCollectionRun::CollectPages(const QString& keyword, int pageCount, TRunRes
         emit Log(QStringLiteral("正在采集第%1页").arg(page));
         QString text;
         THttpResult download;
-        DownloadPage(SearchUrl(m_params.Host, keyword, offset), &text, &download);
+        if (!DownloadPage(SearchUrl(m_params.Host, keyword, offset), &text, &download) && m_stopRequested
+            && !m_closed) {
+            break; // stopped during the download: nothing of the page is kept
+        }
         emit Log(QStringLiteral("完成网络提取"));
         if (!ProcessMessages()) {
             break;
@@ -157,7 +168,11 @@ bool TCollectionRun::DownloadPage(const QString& url, QString* text, THttpResult
         loop.quit();
     });
     download.Start(url, options);
-    WaitIn(loop);
+    m_downloading = true;
+    if (!m_stopRequested) {
+        WaitIn(loop);
+    }
+    m_downloading = false;
     return finished; // an unfinished download is given up as it goes out of scope
 }
 

@@ -30,8 +30,9 @@ public:
     TRunResult Run(const QString& keyword, int pageCount);
     bool IsRunning() const { return m_running; }
 
-    // Ends the run after the page in progress: its rows are stored and the pause after it is kept.
-    void RequestStop() { m_stopRequested = true; }
+    // Ends the run. A download in progress is given up at once and its page is not stored; a page being stored
+    // is stored, and the run ends after the pause that follows it.
+    void RequestStop();
     bool StopRequested() const { return m_stopRequested; }
     // The caller is going away: a download in progress is given up at once, a pause ends, and nothing more is
     // stored. A write in progress still reaches the file; WaitForWrite waits for it.
@@ -85,6 +86,7 @@ private:
     bool m_running = false;
     bool m_stopRequested = false;
     bool m_closed = false;
+    bool m_downloading = false;
     QEventLoop* m_waitLoop = nullptr; // the local loop the run waits in, quit when the run is closed
     TAsyncTask m_writer; // writes a page's rows to the file
     TPageResult m_pageResult; // the last page's outcome, from ExtractPageJson and StorePageJson
