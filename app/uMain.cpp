@@ -1,6 +1,9 @@
 #include "app/uMain.h"
 
 #include "app/TLibraryWindow.h"
+#include "app/TWatchScheduler.h"
+#include "app/TWatchWindow.h"
+#include "collect/INotifier.h"
 #include "collect/TCollectionRun.h"
 #include "library/TLibraryWorker.h"
 #include "storage/engine/TConnection.h"
@@ -32,6 +35,7 @@ TMainForm::TMainForm(TDM* dm, TRunParams params, QWidget* parent)
     m_statusHint = RzStatusPane1->text();
     SetUpSearchBox();
     ConnectRun();
+    CreateWatchControls();
     FormCreate();
 }
 
@@ -81,6 +85,7 @@ void TMainForm::InitAfterCreate()
     activateWindow();
     emit Initialised();
     PrepareLibrary();
+    StartWatches();
 }
 
 bool TMainForm::DatabaseReady()
@@ -105,6 +110,9 @@ void TMainForm::FormClose()
 {
     m_closed = true;
     m_run->Close(); // a run waiting for a page or in its pause ends at once
+    m_scheduler->Stop();
+    delete m_watchWindow;
+    m_watchWindow = nullptr;
     delete m_library; // its worker ends before the database closes
     m_library = nullptr;
     m_libraryWorker.reset();

@@ -1,12 +1,13 @@
 #pragma once
 
-#include "export/TExportRequest.h"
 #include "collect/TRunParams.h"
+#include "export/TExportRequest.h"
 #include "ui/uBase.h"
 
 #include <QByteArray>
 #include <QModelIndex>
 #include <QString>
+#include <QVariant>
 
 #include <memory>
 #include <vector>
@@ -20,6 +21,7 @@ class QTableView;
 class QTimer;
 class QMenu;
 class QSortFilterProxyModel;
+class INotifier;
 class TCollectionRun;
 class TDM;
 class TExportDialog;
@@ -29,6 +31,9 @@ class TFindDialog;
 class TLibraryWindow;
 class TLibraryWorker;
 class TLinkDelegate;
+class TWatchScheduler;
+class TWatchWindow;
+struct TWatch;
 class TProfileFile;
 class TProgressForm;
 class TNumberEdit;
@@ -66,6 +71,8 @@ public:
     QLabel* Image2 = nullptr;
     QPushButton* btnExport = nullptr;
     QPushButton* btnLibrary = nullptr;
+    QPushButton* btnWatch = nullptr; // 监控: the watch lists
+    QLabel* NextWatchPane = nullptr; // when the next watch is due
 
     bool StopFlag = false;
     qint32 PageFormat = -1; // -1 none found, 0 page-config block, 1 body block
@@ -82,6 +89,10 @@ public:
     bool IsExporting() const { return m_exportThread != nullptr; }
     // The library window while it is open; null before the first press of its button.
     TLibraryWindow* Library() const { return m_library; }
+    // The watch window while it is open; null before the first press of its button.
+    TWatchWindow* Watches() const { return m_watchWindow; }
+    // Runs a watch as if its keyword and page count had been entered and 采集 pressed; its run's id.
+    qint64 RunWatch(const TWatch& watch);
 
     // The longest keyword the search box takes: what the keyword column of the goods table holds.
     static constexpr int MaxKeywordLength = 100;
@@ -95,6 +106,8 @@ public:
 signals:
     // The window has been initialised and shown: the database is open and the settings are loaded.
     void Initialised();
+    // A run of the window has ended and was recorded (0 when it could not be).
+    void RunRecorded(qint64 runId);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -106,12 +119,17 @@ private slots:
     void gridCellClick(const QModelIndex& index);
     void btnExportClick();
     void btnLibraryClick();
+    void btnWatchClick();
 
 private:
     // True when the database is open; otherwise says why not in a box, and no run starts.
     bool DatabaseReady();
     // The collection run behind the buttons, with its reports connected to the log, the status bar and the grid.
     void ConnectRun();
+    qint64 CollectAs(const QString& source, const QVariant& dropPercent = {}, const QVariant& belowPrice = {});
+    // The watch button, its status pane and the scheduler that runs due watches while the window is open.
+    void CreateWatchControls();
+    void StartWatches();
     void SetRunning(bool running);
     // False, after a box naming the character, when the keyword holds one that code page 936 lacks.
     bool KeywordIsSearchable(const QString& keyword);
@@ -180,6 +198,9 @@ private:
     TExportRequest::Format m_exportFormat = TExportRequest::Xlsx;
     QString m_statusHint; // what the status pane says while no failure is shown
     TCollectionRun* m_run = nullptr;
+    std::unique_ptr<INotifier> m_notifier; // announces a run's alerts on the desktop
+    TWatchScheduler* m_scheduler = nullptr;
+    TWatchWindow* m_watchWindow = nullptr;
     TExportThread* m_exportThread = nullptr;
     TProgressForm* m_exportProgress = nullptr;
     QProgressDialog* m_upgradeProgress = nullptr;

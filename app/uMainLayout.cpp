@@ -19,6 +19,8 @@ const int LeftColumnWidth = 185;
 const int StatusBarHeight = 19;
 const int ProgressPaneWidth = 220;
 const int LogoRightOffset = 198; // Image2 keeps its distance to the right edge
+const int WatchButtonWidth = 60;
+const int WatchPaneWidth = 120;
 const int LogoGap = 8; // the least room between the logo and the controls left of it
 const int MinimumClientHeight = TopBarHeight + StatusBarHeight + 140;
 const QColor NoticeGreen(0, 128, 0);
@@ -95,6 +97,11 @@ void TMainForm::CreateTopBar()
     btnLibrary = NewButton(RzPanel1, "btnLibrary", QStringLiteral("数据库"),
                            style()->standardIcon(QStyle::SP_FileDialogDetailedView), 520, 11);
     connect(btnLibrary, &QPushButton::clicked, this, &TMainForm::btnLibraryClick);
+    // Beside 数据库, narrow enough that the window's least width still leaves the logo its room.
+    btnWatch = NewButton(RzPanel1, "btnWatch", QStringLiteral("监控"), style()->standardIcon(QStyle::SP_BrowserReload),
+                         600, 11);
+    btnWatch->resize(WatchButtonWidth, btnWatch->height());
+    connect(btnWatch, &QPushButton::clicked, this, &TMainForm::btnWatchClick);
     connect(RzBitBtn1, &QPushButton::clicked, this, &TMainForm::RzBitBtn1Click);
     connect(RzBitBtn2, &QPushButton::clicked, this, &TMainForm::RzBitBtn2Click);
     connect(btnExport, &QPushButton::clicked, this, &TMainForm::btnExportClick);
@@ -126,6 +133,9 @@ void TMainForm::CreateStatusBar()
     RzStatusPane1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     SetTextColour(RzStatusPane1, NoticeGreen);
     RunProgressPane = NewLabel(RzStatusBar1, "RunProgressPane", QString());
+    NextWatchPane = NewLabel(RzStatusBar1, "NextWatchPane", QString());
+    NextWatchPane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    NextWatchPane->hide(); // until a watch is enabled
     RunProgressPane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Image1 = NewLabel(RzStatusBar1, "Image1", QString());
     Image1->setPixmap(TGlyphs::ProgramIcon());
@@ -141,6 +151,7 @@ void TMainForm::SetTabOrder()
     setTabOrder(RzMemo2, grid);
     setTabOrder(grid, btnExport);
     setTabOrder(btnExport, btnLibrary);
+    setTabOrder(btnLibrary, btnWatch);
 }
 
 void TMainForm::PlaceControls()
@@ -157,7 +168,9 @@ void TMainForm::PlaceControls()
     RzStatusBar1->setGeometry(0, h - StatusBarHeight, w, StatusBarHeight);
     RzGlyphStatus1->setGeometry(0, 0, 49, StatusBarHeight);
     RzClockStatus1->setGeometry(49, 0, 173, StatusBarHeight);
-    RzStatusPane1->setGeometry(222, 0, qMax(0, w - 222 - ProgressPaneWidth), StatusBarHeight);
+    const int watchPane = NextWatchPane->isHidden() ? 0 : WatchPaneWidth;
+    RzStatusPane1->setGeometry(222, 0, qMax(0, w - 222 - ProgressPaneWidth - watchPane), StatusBarHeight);
+    NextWatchPane->setGeometry(qMax(222, w - ProgressPaneWidth - watchPane), 0, watchPane, StatusBarHeight);
     RunProgressPane->setGeometry(qMax(222, w - ProgressPaneWidth), 0, ProgressPaneWidth, StatusBarHeight);
     Image1->raise();
 }

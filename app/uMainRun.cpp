@@ -1,7 +1,9 @@
 // The collection run behind the collect and stop buttons, and its log.
 #include "app/TEnterFilter.h"
 #include "app/uMain.h"
+#include "collect/INotifier.h"
 #include "collect/TCollectionRun.h"
+#include "collect/TRunRecorder.h"
 #include "collect/TSearchKeyword.h"
 #include "storage/uDataModule.h"
 #include "ui/TApplication.h"
@@ -14,12 +16,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QTime>
 
 void TMainForm::AddLog(const QString& message)
 {
-    RzMemo2->appendPlainText(QTime::currentTime().toString(QStringLiteral("hh:mm:ss")) + QStringLiteral(":   ")
-                             + message);
+    RzMemo2->appendPlainText(TCollectionRun::LogLine(message));
 }
 
 // The window shows what the run reports: its log lines, its progress and the cause of a page without rows.
@@ -74,11 +74,18 @@ void TMainForm::SetRunning(bool running)
 
 void TMainForm::RzBitBtn1Click()
 {
+    CollectAs(QStringLiteral("window"));
+}
+
+// A run of the keyword and page count in the window's boxes, recorded with its source; a watch's run carries the
+// watch's alert rules. The run's id when it was recorded, else 0.
+qint64 TMainForm::CollectAs(const QString& source, const QVariant& dropPercent, const QVariant& belowPrice)
+{
     if (m_running) {
-        return; // a press during a run is ignored
+        return 0; // a press during a run is ignored
     }
     if (!DatabaseReady() || !KeywordIsSearchable(cbSearch->currentText())) {
-        return;
+        return 0;
     }
     // However the run ends, the window is ready for the next one.
     SetRunning(true);
@@ -86,17 +93,21 @@ void TMainForm::RzBitBtn1Click()
     QString error;
     if (!m_dm->OpenGoodsQuery(&error)) {
         TApplication::HandleError(error);
-        return;
+        return 0;
     }
     ShowReason(QString());
     StopFlag = false;
     const int pageCount = edPageNum->ReadValue();
-    const TRunResult result = m_run->Run(cbSearch->currentText(), pageCount);
-    if (!result.StoreError.isEmpty()) {
-        TApplication::HandleError(result.StoreError); // the run ended without a closing line
-        return;
+    TRunRecorder recorder(*m_dm, m_notifier.get());
+    const TRunSummary summary
+        = recorder.Run(*m_run, cbSearch->currentText(), pageCount, source, dropPercent, belowPrice);
+    if (!summary.Result.StoreError.isEmpty()) {
+        TApplication::HandleError(summary.Result.StoreError); // the run ended without a closing line
+        return summary.RunId;
     }
-    SetRunProgress(QStringLiteral("本次采集共 %1 条").arg(result.RowsStored));
+    SetRunProgress(QStringLiteral("本次采集共 %1 条").arg(summary.Result.RowsStored));
+    emit RunRecorded(summary.RunId);
+    return summary.RunId;
 }
 
 void TMainForm::RzBitBtn2Click()

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QScopeGuard>
+#include <QTime>
 #include <QTimer>
 
 TCollectionRun::TCollectionRun(TDM& dm, TRunParams params, QObject* parent)
@@ -21,6 +22,11 @@ TCollectionRun::TCollectionRun(TDM& dm, TRunParams params, QObject* parent)
 TCollectionRun::~TCollectionRun()
 {
     WaitForWrite();
+}
+
+QString TCollectionRun::LogLine(const QString& message)
+{
+    return QTime::currentTime().toString(QStringLiteral("hh:mm:ss")) + QStringLiteral(":   ") + message;
 }
 
 QString TCollectionRun::SearchUrl(const QString& host, const QString& keyword, int offset)

@@ -40,6 +40,9 @@ public:
     bool Writing() const { return m_writer.Running(); }
     void WaitForWrite() { m_writer.Join(); }
 
+    // A line of the run's log as the log pane shows it: the local time "hh:mm:ss", ":   ", the message.
+    static QString LogLine(const QString& message);
+
     // The search URL of a page. The keyword's control characters, blanks, DEL and "#%&+<> go out
     // percent-encoded; every other character as its code page 936 bytes.
     static QString SearchUrl(const QString& host, const QString& keyword, int offset);

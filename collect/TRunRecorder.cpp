@@ -1,0 +1,116 @@
+#include "collect/TRunRecorder.h"
+
+#include "collect/INotifier.h"
+#include "collect/TCollectionRun.h"
+#include "storage/TAlerts.h"
+#include "storage/TRunRecords.h"
+#include "storage/uDataModule.h"
+
+namespace {
+// How many alerts a notification names before it only counts the rest.
+constexpr int NotifiedAlerts = 5;
+
+QString PriceText(const QVariant& price)
+{
+    return price.isNull() ? QStringLiteral("—") : QString::number(price.toDouble(), 'f', 2);
+}
+} // namespace
+
+TRunRecorder::TRunRecorder(TDM& dm, INotifier* notifier)
+    : m_dm(dm)
+    , m_notifier(notifier)
+{
+}
+
+TRunSummary TRunRecorder::Run(TCollectionRun& run, const QString& keyword, int pages, const QString& source,
+                              const QVariant& dropPercent, const QVariant& belowPrice)
+{
+    TRunSummary summary;
+    summary.Keyword = keyword;
+    TRunRecords records(m_dm.conn());
+    QString error;
+    summary.RunId = records.Begin(keyword, source, pages, &error);
+    const qint64 id = summary.RunId;
+    if (id == 0) {
+        summary.RecordError = error;
+    } else {
+        records.Finish(id, 0, 0, TRunSummary::OutcomeName(TRunOutcome::Stopped), QString(), &error);
+    }
+    m_dm.SetRunId(id);
+    int pagesRead = 0;
+    int rowsStored = 0;
+    const QMetaObject::Connection progress
+        = QObject::connect(&run, &TCollectionRun::PageStored, &run, [&, id](int rows) {
+              ++pagesRead;
+              rowsStored += rows;
+              QString ignored; // a file closed meanwhile keeps what was recorded last
+              if (id != 0) {
+                  records.Finish(id, pagesRead, rowsStored, TRunSummary::OutcomeName(TRunOutcome::Stopped), QString(),
+                                 &ignored);
+              }
+          });
+    summary.Result = run.Run(keyword, pages);
+    QObject::disconnect(progress);
+    m_dm.SetRunId(0);
+    if (id == 0) {
+        return summary;
+    }
+    const TRunResult& result = summary.Result;
+    const QString reason = result.Cause.isEmpty() ? result.StoreError : result.Cause;
+    if (!records.Finish(id, result.PagesRead, result.RowsStored, TRunSummary::OutcomeName(result.Outcome), reason,
+                        &error)) {
+        summary.RecordError = error;
+        return summary;
+    }
+    if (result.Outcome == TRunOutcome::Complete) {
+        Compare(dropPercent, belowPrice, &summary);
+        Notify(summary);
+    }
+    return summary;
+}
+
+// A complete run against the previous complete run of its keyword, and its alerts.
+void TRunRecorder::Compare(const QVariant& dropPercent, const QVariant& belowPrice, TRunSummary* summary)
+{
+    TRunRecords records(m_dm.conn());
+    TRunRecord previous;
+    QString error;
+    if (!records.PreviousComplete(summary->Keyword, summary->RunId, &previous, &error)) {
+        summary->RecordError = error;
+        return;
+    }
+    if (previous.Id != 0) {
+        std::vector<TRunChange> changes;
+        if (!TRunComparison::Compare(m_dm.conn(), previous.Id, summary->RunId, &changes, &error)) {
+            summary->RecordError = error;
+            return;
+        }
+        summary->Changes = TRunComparison::Count(changes);
+    }
+    if (!dropPercent.isNull() || !belowPrice.isNull()) {
+        TAlerts alerts(m_dm.conn());
+        if (!alerts.Raise(summary->RunId, dropPercent, belowPrice, &summary->Alerts, &error)) {
+            summary->RecordError = error;
+        }
+    }
+}
+
+void TRunRecorder::Notify(const TRunSummary& summary)
+{
+    if (m_notifier == nullptr || summary.Alerts.empty()) {
+        return;
+    }
+    QStringList lines;
+    for (const TAlert& alert : summary.Alerts) {
+        if (lines.size() == NotifiedAlerts) {
+            lines << QStringLiteral("…还有 %1 条").arg(summary.Alerts.size() - NotifiedAlerts);
+            break;
+        }
+        const QString price = alert.OldPrice.isNull()
+            ? PriceText(alert.NewPrice)
+            : PriceText(alert.OldPrice) + QStringLiteral(" → ") + PriceText(alert.NewPrice);
+        lines << alert.Title + QStringLiteral("：") + price;
+    }
+    m_notifier->Notify(QStringLiteral("%1：%2 条价格提醒").arg(summary.Keyword).arg(summary.Alerts.size()),
+                       lines.join(QLatin1Char('\n')));
+}
