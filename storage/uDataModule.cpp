@@ -4,6 +4,7 @@
 #include "platform/CodePage.h"
 #include "platform/ProgramResources.h"
 #include "storage/TLibrarySchema.h"
+#include "storage/TRunSchema.h"
 #include "storage/TUpgradeThread.h"
 #include "storage/engine/TConnection.h"
 #include "storage/engine/TRowSet.h"
@@ -44,7 +45,7 @@ struct TGoodsFieldDef
     const char* label;
 };
 
-const std::array<TGoodsFieldDef, 17> GoodsFields = {{
+const std::array<TGoodsFieldDef, 19> GoodsFields = {{
     {"id", TField::Counter, 0, ""},
     {"goodstypeno", TField::Integer, 0, ""},
     {"title", TField::Text, 100, "标题"},
@@ -62,6 +63,8 @@ const std::array<TGoodsFieldDef, 17> GoodsFields = {{
     {"pid", TField::Text, 20, ""},
     {"keyname", TField::Text, 100, ""},
     {"collect_time", TField::Text, 32, "采集时间"},
+    {"run_id", TField::Integer, 0, ""},
+    {"item_key", TField::Text, 0, ""},
 }};
 
 std::vector<TField> GoodsFieldList()
@@ -75,9 +78,11 @@ std::vector<TField> GoodsFieldList()
         field.ReadOnly = def.type == TField::Counter;
         field.DisplayLabel = QString::fromUtf8(def.label);
         field.DisplayWidth = 20;
-        // The collection time is written where the file has its column and shown by no grid of the
-        // goods query.
-        if (field.Name == QLatin1String(TLibrarySchema::CollectTimeColumn)) {
+        // The collection time, the run and the item key are written where the file has their columns and shown
+        // by no grid of the goods query.
+        if (field.Name == QLatin1String(TLibrarySchema::CollectTimeColumn)
+            || field.Name == QLatin1String(TRunSchema::RunIdColumn)
+            || field.Name == QLatin1String(TRunSchema::ItemKeyColumn)) {
             field.Optional = true;
             field.Visible = false;
         }
@@ -103,11 +108,15 @@ struct TGoodsColumns
     int comment_count = -1;
     int nid = -1;
     int collect_time = -1; // -1 in a file without the column
+    int run_id = -1; // the same
+    int item_key = -1; // the same
 
     bool Find(const TRowSet& rows, QString* error)
     {
         nid = rows.FieldIndex(QStringLiteral("nid"));
         collect_time = rows.FieldIndex(QLatin1String(TLibrarySchema::CollectTimeColumn));
+        run_id = rows.FieldIndex(QLatin1String(TRunSchema::RunIdColumn));
+        item_key = rows.FieldIndex(QLatin1String(TRunSchema::ItemKeyColumn));
         const std::array<std::pair<int*, const char*>, 12> wanted = {{{&keyname, "keyname"},
                                                                       {&title, "title"},
                                                                       {&pic_url, "pic_url"},
@@ -166,6 +175,19 @@ void MapListing(TRowSet& rows, const TGoodsColumns& c, const QString& keyword, c
     if (!listing.Nid.isEmpty()) {
         rows.SetValue(c.nid, listing.Nid);
     }
+}
+
+// The progress of one of the upgrade steps as its share of one bar of four quarters: `first` quarters are
+// done before it, and it takes `quarters` of them.
+TLibrarySchema::Progress ShareOf(const TLibrarySchema::Progress& progress, qint64 first, qint64 quarters)
+{
+    if (!progress) {
+        return {};
+    }
+    constexpr qint64 Quarter = 1000000;
+    return [progress, first, quarters](qint64 done, qint64 total) {
+        progress(first * Quarter + (total > 0 ? done * quarters * Quarter / total : 0), 4 * Quarter);
+    };
 }
 
 // Drops blanks and control characters at both ends.
@@ -338,7 +360,7 @@ void TDM::CreateSchema()
         }
     }
     FDBFunc->WriteVersion(QString::fromLatin1(CurrentVersion));
-    UpgradeLibrary();
+    UpgradeLibrary(true);
 }
 
 void TDM::UpgradeSchema()
@@ -353,15 +375,21 @@ void TDM::UpgradeSchema()
         FDBFunc->WriteVersion(QString::fromLatin1(CurrentVersion));
     }
     const QString version = FDBFunc->Version();
-    if (version == QLatin1String(CurrentVersion)
-        || (version == QLatin1String(TLibrarySchema::Version) && !TLibrarySchema::IsInPlace(m_conn.get()))) {
-        UpgradeLibrary();
+    const bool afterLibrary
+        = version == QLatin1String(TLibrarySchema::Version) || version == QLatin1String(TRunSchema::Version);
+    // A goods table made anew after a step lacks what the step added; a file of a newer version is used as it is.
+    const bool searchIndex
+        = version == QLatin1String(CurrentVersion) || (afterLibrary && !TLibrarySchema::IsInPlace(m_conn.get()));
+    if (searchIndex || version == QLatin1String(TLibrarySchema::Version)
+        || (afterLibrary && !TRunSchema::IsInPlace(m_conn.get()))) {
+        UpgradeLibrary(searchIndex);
     }
 }
 
-// The collection time and the search index. A failure leaves the file at its version and shows the
-// provider's message; the next start tries again.
-void TDM::UpgradeLibrary()
+// The collection time and the search index (where `searchIndex` is set), then the run records and item keys.
+// Each step is a transaction of its own; a failed one leaves the file at the version of the last step done and
+// shows the provider's message, and the next start tries again.
+void TDM::UpgradeLibrary(bool searchIndex)
 {
     if (!TLibrarySchema::HasTable(m_conn.get(), QStringLiteral("goodslist"))) {
         return;
@@ -369,16 +397,27 @@ void TDM::UpgradeLibrary()
     QString error;
     // With progress to show, a window waits: the upgrade runs on its own thread, so the window stays painted.
     TConnection* connection = m_conn.get();
-    const auto upgrade = [connection](const TLibrarySchema::Progress& progress, QString* failure) {
-        return TLibrarySchema::Upgrade(connection, progress, failure);
-    };
-    if (!(m_upgradeProgress ? TUpgradeThread::Run(upgrade, m_upgradeProgress, &error) : upgrade({}, &error))) {
-        if (PubFunc != nullptr) {
-            PubFunc->ShowNotice(error);
-        }
-        return;
+    const char* reached = nullptr; // the version of the last step done
+    const auto upgrade
+        = [connection, searchIndex, &reached](const TLibrarySchema::Progress& progress, QString* failure) {
+              // One bar for both steps: the search index weighs three quarters of it.
+              if (searchIndex && !TLibrarySchema::Upgrade(connection, ShareOf(progress, 0, 3), failure)) {
+                  return false;
+              }
+              reached = searchIndex ? TLibrarySchema::Version : nullptr;
+              if (!TRunSchema::Upgrade(connection, searchIndex ? ShareOf(progress, 3, 1) : progress, failure)) {
+                  return false;
+              }
+              reached = TRunSchema::Version;
+              return true;
+          };
+    const bool ok = m_upgradeProgress ? TUpgradeThread::Run(upgrade, m_upgradeProgress, &error) : upgrade({}, &error);
+    if (reached != nullptr) {
+        FDBFunc->WriteVersion(QString::fromLatin1(reached));
     }
-    FDBFunc->WriteVersion(QString::fromLatin1(TLibrarySchema::Version));
+    if (!ok && PubFunc != nullptr) {
+        PubFunc->ShowNotice(error);
+    }
     FDBFunc->RefreshTableList(&error);
 }
 
@@ -402,6 +441,7 @@ bool TDM::SaveList(const QString& keyword, const TListingArray& listings,
     const int count = listings.Size();
     rows.Reserve(count);
     const QString collected = columns.collect_time >= 0 ? TLibrarySchema::CollectTimeNow() : QString();
+    const QVariant runId = m_runId > 0 ? QVariant(m_runId) : QVariant();
     for (int i = 0; i < count; ++i) {
         const TGoodsListing listing = (listings.*read)(i);
         if (!rows.Append(error)) {
@@ -409,6 +449,10 @@ bool TDM::SaveList(const QString& keyword, const TListingArray& listings,
         }
         MapListing(rows, columns, keyword, listing);
         rows.SetValue(columns.collect_time, collected);
+        rows.SetValue(columns.run_id, runId);
+        // A key of the row's own id is filled in by the database when the row is written.
+        const QString key = TRunSchema::KeyBeforeInsert(listing.Nid, listing.DetailUrl, listing.ShopLink);
+        rows.SetValue(columns.item_key, key.isEmpty() ? QVariant() : QVariant(key));
         rows.Post();
     }
     return true;

@@ -57,6 +57,9 @@ public:
     // query is not open or the listings are no array; the rows posted before stay.
     bool SaveAuctionList(const QString& keyword, const TListingArray& listings, QString* error);
     bool SaveItemList(const QString& keyword, const TListingArray& listings, QString* error);
+    // The run whose rows SaveAuctionList and SaveItemList post from now on (goodslist.run_id); 0: none.
+    void SetRunId(qint64 id) { m_runId = id; }
+    qint64 RunId() const { return m_runId; }
     // Writes the rows not yet in the file in one transaction; on failure nothing is written and the
     // rows stay pending.
     bool ApplyGoodsRows(QString* error);
@@ -75,7 +78,7 @@ public:
     static const char* const GoodsQuerySql;
 
 private:
-    void UpgradeLibrary();
+    void UpgradeLibrary(bool searchIndex);
     static bool CheckDataFolder(const QString& path, QString* error);
     bool SaveList(const QString& keyword, const TListingArray& listings,
                   TGoodsListing (TListingArray::*read)(int) const, QString* error);
@@ -85,6 +88,7 @@ private:
     std::unique_ptr<TRowSetModel> m_dsGoodsList;
     std::unique_ptr<TDBFunc> FDBFunc;
     std::function<void(qint64, qint64)> m_upgradeProgress;
+    qint64 m_runId = 0;
 };
 
 extern TDM* DM;

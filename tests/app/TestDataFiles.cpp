@@ -122,7 +122,7 @@ void TestDataFiles::largeOldFileUpgradesWhileTheWindowLives()
     QCOMPARE(fixture.Boxes(), QStringList());
     QVERIFY(form->isVisible());
     QCOMPARE(QueryDatabaseFile(DbPath, QStringLiteral("SELECT verno FROM userver")).toString(),
-             QStringLiteral("1.0.2"));
+             QStringLiteral("1.0.3"));
     QCOMPARE(QueryDatabaseFile(DbPath, QStringLiteral("SELECT count(*) FROM goodslist_fts")).toLongLong(), 40000);
 }
 

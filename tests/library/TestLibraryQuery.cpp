@@ -213,7 +213,7 @@ void TestLibraryQuery::upgradeOfFileMadeBeforeTheStep()
         TDM dm;
         QString error;
         QVERIFY2(dm.OpenDatabase(m_path, &error), qPrintable(error));
-        QCOMPARE(dm.DBFunc()->Version(), QStringLiteral("1.0.2"));
+        QCOMPARE(dm.DBFunc()->Version(), QStringLiteral("1.0.3"));
         QVERIFY2(dm.OpenGoodsQuery(&error), qPrintable(error));
         TConnection* c = dm.conn();
         QCOMPARE(Scalar(c, QStringLiteral("SELECT count(*) FROM goodslist")).toLongLong(), rowsBefore);
@@ -277,7 +277,7 @@ void TestLibraryQuery::upgradeReportsProgressInSteps()
     QString error;
     QVERIFY(dm.OpenDatabase(m_path, &error));
     timer.stop();
-    QCOMPARE(dm.DBFunc()->Version(), QStringLiteral("1.0.2"));
+    QCOMPARE(dm.DBFunc()->Version(), QStringLiteral("1.0.3"));
     QVERIFY2(reports.size() >= 4, qPrintable(QString::number(reports.size())));
     QVERIFY(std::is_sorted(reports.begin(), reports.end()));
     QVERIFY(reports.last() <= steps);
@@ -340,7 +340,7 @@ void TestLibraryQuery::failedUpgradeLeavesFileAsItWas()
     dm.SetUpgradeProgress([](qint64, qint64) {});
     QString error;
     QVERIFY(dm.OpenDatabase(m_path, &error));
-    QCOMPARE(dm.DBFunc()->Version(), QStringLiteral("1.0.2"));
+    QCOMPARE(dm.DBFunc()->Version(), QStringLiteral("1.0.3"));
     QCOMPARE(Scalar(dm.conn(), QStringLiteral("SELECT count(*) FROM goodslist_fts")).toLongLong(), 30000);
     QVERIFY(IndexConsistent(dm.conn()));
 }
@@ -353,7 +353,7 @@ void TestLibraryQuery::newFileHasIndexAndTimes()
     dm.SetUpgradeProgress([&reports](qint64, qint64) { ++reports; });
     QVERIFY(dm.OpenDatabase(m_path, &error));
     QCOMPARE(reports, 0); // a new file's step takes a moment and shows no progress
-    QCOMPARE(dm.DBFunc()->Version(), QStringLiteral("1.0.2"));
+    QCOMPARE(dm.DBFunc()->Version(), QStringLiteral("1.0.3"));
     QVERIFY(dm.OpenGoodsQuery(&error));
     QCOMPARE(dm.dsGoodsList()->columnCount(), 16); // the grid's model shows no new column
     rapidjson::Document doc;

@@ -1,5 +1,6 @@
 #include "platform/ProgramResources.h"
 #include "storage/TLibrarySchema.h"
+#include "storage/TRunSchema.h"
 #include "storage/engine/TConnection.h"
 #include "storage/engine/TRowSet.h"
 #include "storage/engine/TRowSetModel.h"
@@ -7,6 +8,7 @@
 #include "storage/uDataModule.h"
 #include "tests/TestPaths.h"
 #include "tests/storage/TWarningRecorder.h"
+#include "tests/support/TestDatabase.h"
 #include "tests/support/TestFiles.h"
 
 #include <QAbstractItemModelTester>
@@ -132,10 +134,13 @@ void TestDataModule::newFileGetsSchema()
     QString error;
     QVERIFY2(dm.OpenDatabase(m_path, &error), qPrintable(error));
     QCOMPARE(Tables(dm).mid(0, 3), (QStringList{"userver", "goodslist", "dSysCfg"}));
-    QVERIFY(Tables(dm).contains(QStringLiteral("goodslist_fts")));
+    for (const char* table : {"goodslist_fts", "collectrun", "watchlist", "alertlog"}) {
+        QVERIFY2(Tables(dm).contains(QLatin1String(table)), table);
+    }
     QVERIFY(!Tables(dm).contains(QStringLiteral("bb")));
-    QCOMPARE(dm.DBFunc()->Version(), QStringLiteral("1.0.2"));
-    QCOMPARE(Scalar(dm, QStringLiteral("select verno from userver")).toString(), QStringLiteral("1.0.2"));
+    QVERIFY(TRunSchema::IsInPlace(dm.conn()));
+    QCOMPARE(dm.DBFunc()->Version(), QStringLiteral("1.0.3"));
+    QCOMPARE(Scalar(dm, QStringLiteral("select verno from userver")).toString(), QStringLiteral("1.0.3"));
     QCOMPARE(Scalar(dm, QStringLiteral("select count(*) from userver")).toInt(), 1);
     QVERIFY(dm.DBFunc()->ExecuteSql(QStringLiteral("insert into goodslist(title) values('a')")));
     QVERIFY(dm.DBFunc()->ExecuteSql(QStringLiteral("insert into goodslist(title) values('b')")));
@@ -155,15 +160,18 @@ void TestDataModule::startCases_data()
     QTest::addColumn<bool>("hasBb");
     QTest::addColumn<bool>("fileUnchanged");
     QTest::addColumn<bool>("goodsQueryOpens");
-    QTest::newRow("at 1.0.2") << QStringList() << "1.0.2" << false << true << true;
-    QTest::newRow("at 1.0.1") << QStringList{"update userver set verno='1.0.1'", "drop table goodslist_fts"} << "1.0.2"
+    QTest::newRow("at 1.0.3") << QStringList() << "1.0.3" << false << true << true;
+    QTest::newRow("at 1.0.2") << RunRecordsRemoval() + QStringList{"update userver set verno='1.0.2'"} << "1.0.3"
                               << false << false << true;
-    QTest::newRow("at 1.0") << QStringList{"update userver set verno='1.0'"} << "1.0.2" << true << false << true;
+    QTest::newRow("at 1.0.1") << QStringList{"update userver set verno='1.0.1'", "drop table goodslist_fts"} << "1.0.3"
+                              << false << false << true;
+    QTest::newRow("at 1.0") << QStringList{"update userver set verno='1.0'"} << "1.0.3" << true << false << true;
     // A file that lacks tables of the schema gets them; the tables it has stay as they are.
     QTest::newRow("no userver, no goodslist")
-        << QStringList{"drop table userver", "drop table goodslist"} << "1.0.2" << true << false << true;
-    QTest::newRow("no goodslist") << QStringList{"drop table goodslist"} << "1.0.2" << false << false << true;
-    QTest::newRow("no dSysCfg") << QStringList{"drop table dSysCfg"} << "1.0.2" << false << false << true;
+        << QStringList{"drop table userver", "drop table goodslist"} << "1.0.3" << true << false << true;
+    QTest::newRow("no goodslist") << QStringList{"drop table goodslist"} << "1.0.3" << false << false << true;
+    QTest::newRow("no dSysCfg") << QStringList{"drop table dSysCfg"} << "1.0.3" << false << false << true;
+    QTest::newRow("no watchlist") << QStringList{"drop table watchlist"} << "1.0.3" << false << false << true;
     QTest::newRow("at 0.9") << QStringList{"update userver set verno='0.9'"} << "0.9" << false << true << true;
     QTest::newRow("empty userver") << QStringList{"delete from userver"} << "" << false << true << true;
     QTest::newRow("at 2.0") << QStringList{"update userver set verno='2.0'"} << "2.0" << false << true << true;
@@ -187,7 +195,8 @@ void TestDataModule::startCases()
         QTEST(dm.OpenGoodsQuery(&error), "goodsQueryOpens");
         QVERIFY(Tables(dm).contains(QStringLiteral("goodslist")) && Tables(dm).contains(QStringLiteral("dSysCfg")));
         // A goods table made anew gets its search index and triggers back.
-        QVERIFY(version != QLatin1String(TLibrarySchema::Version) || TLibrarySchema::IsInPlace(dm.conn()));
+        QVERIFY(version != QLatin1String(TRunSchema::Version)
+                || (TLibrarySchema::IsInPlace(dm.conn()) && TRunSchema::IsInPlace(dm.conn())));
         dm.CloseDatabase();
         if (start == 1) {
             QCOMPARE(ReadFileBytes(m_path) == before, fileUnchanged);
@@ -230,7 +239,7 @@ void TestDataModule::emptyFileIsCreatedAnew()
         for (const char* table : {"userver", "goodslist", "dSysCfg", "goodslist_fts"}) {
             QVERIFY2(tables.contains(QLatin1String(table)), table);
         }
-        QCOMPARE(dm.DBFunc()->Version(), QStringLiteral("1.0.2"));
+        QCOMPARE(dm.DBFunc()->Version(), QStringLiteral("1.0.3"));
         QVERIFY2(dm.OpenGoodsQuery(&error), qPrintable(error));
     }
     QVERIFY(!ReadFileBytes(m_path).startsWith("SQLite format 3")); // encrypted like any new file

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+
+#include <functional>
+
+class TConnection;
+
+// Short statements with bound values on a connection, for the run records, watches and alerts: each returns
+// false with the provider's message when it fails.
+class TStoreSql
+{
+public:
+    static bool Run(TConnection* connection, const QString& sql, const QVariantList& values, QString* error);
+    // The first value of the first row; a null variant when there is no row.
+    static bool Value(TConnection* connection, const QString& sql, const QVariantList& values, QVariant* result,
+                      QString* error);
+    // The rows the last INSERT, UPDATE or DELETE of the connection changed.
+    static qint64 Changes(TConnection* connection);
+    // Runs the work in one write transaction, committed when it succeeds and rolled back when it fails.
+    static bool InTransaction(TConnection* connection, const std::function<bool(QString* error)>& work, QString* error);
+};
