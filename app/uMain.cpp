@@ -5,6 +5,7 @@
 #include "app/TWatchWindow.h"
 #include "collect/INotifier.h"
 #include "collect/TCollectionRun.h"
+#include "collect/TRunRecorder.h"
 #include "library/TLibraryWorker.h"
 #include "storage/engine/TConnection.h"
 #include "storage/uConst.h"
@@ -123,6 +124,7 @@ void TMainForm::FormClose()
         hide();
     }
     m_run->WaitForWrite();
+    m_recorder->Abandon(); // a run still going on is recorded as stopped before the file closes
     if (m_settingsLoaded) {
         SaveSettings();
     }

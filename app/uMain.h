@@ -23,6 +23,7 @@ class QMenu;
 class QSortFilterProxyModel;
 class INotifier;
 class TCollectionRun;
+class TRunRecorder;
 class TDM;
 class TExportDialog;
 class TExportThread;
@@ -199,6 +200,7 @@ private:
     QString m_statusHint; // what the status pane says while no failure is shown
     TCollectionRun* m_run = nullptr;
     std::unique_ptr<INotifier> m_notifier; // announces a run's alerts on the desktop
+    std::unique_ptr<TRunRecorder> m_recorder; // records the window's runs
     TWatchScheduler* m_scheduler = nullptr;
     TWatchWindow* m_watchWindow = nullptr;
     TExportThread* m_exportThread = nullptr;

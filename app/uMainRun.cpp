@@ -98,9 +98,8 @@ qint64 TMainForm::CollectAs(const QString& source, const QVariant& dropPercent, 
     ShowReason(QString());
     StopFlag = false;
     const int pageCount = edPageNum->ReadValue();
-    TRunRecorder recorder(*m_dm, m_notifier.get());
     const TRunSummary summary
-        = recorder.Run(*m_run, cbSearch->currentText(), pageCount, source, dropPercent, belowPrice);
+        = m_recorder->Run(*m_run, cbSearch->currentText(), pageCount, source, dropPercent, belowPrice);
     if (!summary.Result.StoreError.isEmpty()) {
         TApplication::HandleError(summary.Result.StoreError); // the run ended without a closing line
         return summary.RunId;

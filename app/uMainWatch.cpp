@@ -3,6 +3,7 @@
 #include "app/TWatchWindow.h"
 #include "app/uMain.h"
 #include "collect/TDesktopNotifier.h"
+#include "collect/TRunRecorder.h"
 #include "storage/engine/TConnection.h"
 #include "storage/uDataModule.h"
 #include "ui/TNumberEdit.h"
@@ -14,6 +15,7 @@
 void TMainForm::CreateWatchControls()
 {
     m_notifier = std::make_unique<TDesktopNotifier>();
+    m_recorder = std::make_unique<TRunRecorder>(*m_dm, m_notifier.get());
     m_scheduler = new TWatchScheduler(
         m_dm->conn(), [this]() { return !m_running && !m_closed && m_dm->conn()->IsOpen(); },
         [this](const TWatch& watch) { return RunWatch(watch); }, this);

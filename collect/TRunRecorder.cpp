@@ -33,26 +33,21 @@ TRunSummary TRunRecorder::Run(TCollectionRun& run, const QString& keyword, int p
     const qint64 id = summary.RunId;
     if (id == 0) {
         summary.RecordError = error;
-    } else {
-        records.Finish(id, 0, 0, TRunSummary::OutcomeName(TRunOutcome::Stopped), QString(), &error);
     }
+    m_runId = id;
+    m_pagesRead = 0;
+    m_rowsStored = 0;
+    const QMetaObject::Connection stored = QObject::connect(&run, &TCollectionRun::PageStored, &run, [this](int rows) {
+        ++m_pagesRead;
+        m_rowsStored += rows;
+    });
     m_dm.SetRunId(id);
-    int pagesRead = 0;
-    int rowsStored = 0;
-    const QMetaObject::Connection progress
-        = QObject::connect(&run, &TCollectionRun::PageStored, &run, [&, id](int rows) {
-              ++pagesRead;
-              rowsStored += rows;
-              QString ignored; // a file closed meanwhile keeps what was recorded last
-              if (id != 0) {
-                  records.Finish(id, pagesRead, rowsStored, TRunSummary::OutcomeName(TRunOutcome::Stopped), QString(),
-                                 &ignored);
-              }
-          });
     summary.Result = run.Run(keyword, pages);
-    QObject::disconnect(progress);
     m_dm.SetRunId(0);
-    if (id == 0) {
+    QObject::disconnect(stored);
+    const bool abandoned = m_runId == 0;
+    m_runId = 0;
+    if (id == 0 || abandoned) {
         return summary;
     }
     const TRunResult& result = summary.Result;
@@ -67,6 +62,16 @@ TRunSummary TRunRecorder::Run(TCollectionRun& run, const QString& keyword, int p
         Notify(summary);
     }
     return summary;
+}
+
+void TRunRecorder::Abandon()
+{
+    if (m_runId == 0) {
+        return;
+    }
+    QString error; // nothing more can be done about a record the file refuses now
+    TRunRecords(m_dm.conn()).Finish(m_runId, m_pagesRead, m_rowsStored, TRunRecords::Stopped, QString(), &error);
+    m_runId = 0;
 }
 
 // A complete run against the previous complete run of its keyword, and its alerts.
