@@ -4,7 +4,9 @@
 #include "app/TSearchKeyword.h"
 #include "app/uMain.h"
 #include "net/TPageDownload.h"
+#include "storage/TDatabaseMessage.h"
 #include "storage/TPagePipeline.h"
+#include "storage/uConst.h"
 #include "storage/uDataModule.h"
 #include "ui/TApplication.h"
 #include "ui/TMessageBox.h"
@@ -206,7 +208,7 @@ bool TMainForm::CollectPages(const QString& keyword, int pageCount)
         QString error;
         const int count = StorePageJson(keyword, text, &error);
         if (!error.isEmpty()) {
-            TApplication::HandleError(error);
+            TApplication::HandleError(TDatabaseMessage::Text(error, DbPath));
             return false;
         }
         if (!ProcessMessages()) {

@@ -1,6 +1,8 @@
 #include "app/uStartup.h"
 #include "platform/CodePage.h"
+#include "platform/TFileMessage.h"
 #include "platform/TProfileFile.h"
+#include "storage/engine/TConnection.h"
 #include "storage/uConst.h"
 #include "tests/app/TMainFormFixture.h"
 #include "tests/support/TestFiles.h"
@@ -15,6 +17,7 @@
 #include <QTableView>
 #include <QTest>
 
+#include <cerrno>
 #include <csignal>
 #include <sched.h>
 #include <sys/mount.h>
@@ -39,6 +42,12 @@ QStringList ColumnOrder(const QTableView* grid)
         order.append(grid->model()->headerData(header->logicalIndex(visual), Qt::Horizontal).toString());
     }
     return order;
+}
+
+// The box of a save that failed with errnum: the settings file's path, the reason and the system's text.
+QString NotSaved(int errnum)
+{
+    return QStringLiteral("这次的设置没有保存，设置文件保持原样。\n") + TFileMessage::NotWritten(IniPath, errnum);
 }
 
 // Set in main, while the process has one thread: the test's mounts are its own.
@@ -253,7 +262,8 @@ void TestSettings::failedWriteIsReportedAndWindowCloses()
     QVERIFY(form->close());
     QVERIFY(!form->isVisible());
     QCOMPARE(fixture.Boxes().size(), 1);
-    QVERIFY(fixture.Boxes().first().endsWith(QStringLiteral("|Unable to write to %1").arg(IniPath)));
+    QCOMPARE(fixture.Boxes().first().section(QLatin1Char('|'), 1), NotSaved(EISDIR));
+    QVERIFY(fixture.Boxes().first().contains(QStringLiteral("请移走这个文件夹")));
     fixture.Stop();
     QVERIFY(QDir().rmdir(IniPath));
 }
@@ -305,7 +315,7 @@ void TestSettings::failedSaveKeepsTheOldFile()
     setrlimit(RLIMIT_FSIZE, &old);
     QFile::remove(DataDir + QStringLiteral("filler"));
     QCOMPARE(fixture.Boxes().size(), 1);
-    QVERIFY(fixture.Boxes().first().endsWith(QStringLiteral("|Unable to write to %1").arg(IniPath)));
+    QCOMPARE(fixture.Boxes().first().section(QLatin1Char('|'), 1), NotSaved(fullDisk ? ENOSPC : EFBIG));
     QCOMPARE(ReadFileBytes(IniPath), saved);
     QCOMPARE(SettingsFiles(), QStringList{QStringLiteral("gleanbox.ini")}); // no temporary file is left
 }
