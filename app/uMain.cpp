@@ -58,13 +58,18 @@ void TMainForm::FormCreate()
 
 void TMainForm::InitAfterCreate()
 {
+    if (m_closed) {
+        return; // closed before its start had run: nothing is opened any more
+    }
     setWindowTitle(ProductCaption());
     if (App() != nullptr) {
         App()->SetTitle(windowTitle());
     }
     QString error;
     m_dm->SetUpgradeProgress([this](qint64 done, qint64 total) { ShowUpgradeProgress(done, total); });
+    m_opening = true;
     const bool opened = m_dm->OpenDatabase(DbPath, &error);
+    m_opening = false;
     m_dm->SetUpgradeProgress({});
     EndUpgradeProgress();
     if (!opened || !m_dm->OpenGoodsQuery(&error)) {

@@ -39,6 +39,7 @@ private slots:
     void emptyDatabaseFileStartsNormally();
     void folderAtTheDatabasePath();
     void largeOldFileUpgradesWhileTheWindowLives();
+    void closeRequestDuringTheUpgradeWaitsForIt();
 };
 
 void TestDataFiles::init()
@@ -152,6 +153,35 @@ void TestDataFiles::largeOldFileUpgradesWhileTheWindowLives()
     QCOMPARE(QueryDatabaseFile(DbPath, QStringLiteral("SELECT verno FROM userver")).toString(),
              QStringLiteral("1.0.2"));
     QCOMPARE(QueryDatabaseFile(DbPath, QStringLiteral("SELECT count(*) FROM goodslist_fts")).toLongLong(), 40000);
+}
+
+// A termination signal while the start upgrades the file: the upgrade ends first, on a connection nothing closes
+// under it, and then the window closes as its user would close it.
+void TestDataFiles::closeRequestDuringTheUpgradeWaitsForIt()
+{
+    QString error;
+    QVERIFY2(MakeFileBeforeSearchIndex(DbPath, 40000, &error), qPrintable(error));
+    bool requested = false;
+    QTimer timer;
+    timer.setInterval(5);
+    connect(&timer, &QTimer::timeout, [&requested]() {
+        if (!requested && MainForm != nullptr
+            && MainForm->findChild<QProgressDialog*>(QStringLiteral("UpgradeProgress")) != nullptr) {
+            requested = true;
+            MainForm->CloseOnRequest();
+        }
+    });
+    timer.start();
+    TMainFormFixture fixture;
+    TMainForm* form = fixture.Start();
+    timer.stop();
+    QVERIFY(requested);
+    QTRY_VERIFY(!form->isVisible());
+    QVERIFY(!fixture.Dm()->conn()->IsOpen());
+    QCOMPARE(fixture.Boxes(), QStringList());
+    QVERIFY(QFileInfo(IniPath).size() > 0); // the settings were loaded, and so they were saved
+    QCOMPARE(QueryDatabaseFile(DbPath, QStringLiteral("SELECT verno FROM userver")).toString(),
+             QStringLiteral("1.0.2"));
 }
 
 int main(int argc, char** argv)

@@ -10,12 +10,14 @@
 #include "ui/TNumberEdit.h"
 
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QScopeGuard>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 
 #include <cerrno>
 #include <csignal>
@@ -95,6 +97,7 @@ private slots:
     void columnLayoutSurvivesRestart();
     void columnPositionRules_data();
     void columnPositionRules();
+    void closeRequestDismissesAnOpenDialog();
     void failedWriteIsReportedAndWindowCloses();
     void failedSaveKeepsTheOldFile_data();
     void failedSaveKeepsTheOldFile();
@@ -251,6 +254,23 @@ void TestSettings::columnPositionRules()
     file.close();
     TMainFormFixture fixture;
     QCOMPARE(ColumnOrder(fixture.Start()->grid), order);
+}
+
+// A request to close from outside (a termination signal) while a dialog is open over the window: the dialog is
+// dismissed as Esc would dismiss it, its caller goes on, and then the window closes with its settings saved.
+void TestSettings::closeRequestDismissesAnOpenDialog()
+{
+    TMainFormFixture fixture;
+    TMainForm* form = fixture.Start();
+    form->edPageNum->setValue(42);
+    QDialog dialog(form);
+    dialog.setModal(true);
+    QTimer::singleShot(0, form, [form]() { form->CloseOnRequest(); });
+    QCOMPARE(dialog.exec(), int(QDialog::Rejected));
+    QVERIFY(form->isVisible()); // not under the dialog's caller
+    QTRY_VERIFY(!form->isVisible());
+    QVERIFY(!fixture.Dm()->conn()->IsOpen());
+    QCOMPARE(TProfileFile(IniPath).ReadInteger("Param", "PageNum", 0), 42);
 }
 
 void TestSettings::failedWriteIsReportedAndWindowCloses()
