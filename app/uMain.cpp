@@ -65,13 +65,18 @@ void TMainForm::FormCreate()
 
 void TMainForm::InitAfterCreate()
 {
+    if (m_closed) {
+        return; // closed before its start had run: nothing is opened any more
+    }
     setWindowTitle(ProductCaption());
     if (App() != nullptr) {
         App()->SetTitle(windowTitle());
     }
     QString error;
     m_dm->SetUpgradeProgress([this](qint64 done, qint64 total) { ShowUpgradeProgress(done, total); });
+    m_opening = true;
     const bool opened = m_dm->OpenDatabase(DbPath, &error);
+    m_opening = false;
     m_dm->SetUpgradeProgress({});
     EndUpgradeProgress();
     if (!opened || !m_dm->OpenGoodsQuery(&error)) {
@@ -94,10 +99,11 @@ bool TMainForm::DatabaseReady()
     if (m_dm->conn()->IsOpen()) {
         return true;
     }
-    const QString reason = m_openError.isEmpty() ? QStringLiteral("数据库没有打开") : m_openError;
-    TMessageBox::Show(
-        TMessageBox::Warning, QStringLiteral("采集"),
-        QStringLiteral("无法打开数据库 %1，不能采集。\n原因：%2").arg(QDir::toNativeSeparators(DbPath), reason));
+    // The reason, when the start gave one, names the file and what to do.
+    const QString text = m_openError.isEmpty()
+        ? QStringLiteral("不能采集：数据库文件 %1 没有打开。").arg(QDir::toNativeSeparators(DbPath))
+        : QStringLiteral("不能采集：数据库没有打开。\n") + m_openError;
+    TMessageBox::Show(TMessageBox::Warning, QStringLiteral("采集"), text);
     return false;
 }
 

@@ -104,6 +104,11 @@ public:
 
     static QString ProductCaption();
 
+    // Closes the window as its user would (settings saved, database closed), for a request from outside such as a
+    // termination signal: a box, dialog or menu open over it is dismissed first, and a start that is still opening
+    // the database ends before the window closes.
+    void CloseOnRequest();
+
 signals:
     // The window has been initialised and shown: the database is open and the settings are loaded.
     void Initialised();
@@ -192,6 +197,7 @@ private:
     int m_gridColumns = 0;
     bool m_running = false;
     bool m_closed = false;
+    bool m_opening = false; // the deferred initialisation is opening or upgrading the database
     // Settings that were never loaded are never saved over the file.
     bool m_settingsLoaded = false;
     QString m_openError; // why the database did not open at start

@@ -5,6 +5,8 @@
 #include "collect/TCollectionRun.h"
 #include "collect/TRunRecorder.h"
 #include "collect/TSearchKeyword.h"
+#include "storage/TDatabaseMessage.h"
+#include "storage/uConst.h"
 #include "storage/uDataModule.h"
 #include "ui/TApplication.h"
 #include "ui/TMessageBox.h"
@@ -101,7 +103,8 @@ qint64 TMainForm::CollectAs(const QString& source, const QVariant& dropPercent, 
     const TRunSummary summary
         = m_recorder->Run(*m_run, cbSearch->currentText(), pageCount, source, dropPercent, belowPrice);
     if (!summary.Result.StoreError.isEmpty()) {
-        TApplication::HandleError(summary.Result.StoreError); // the run ended without a closing line
+        // The run ended without a closing line.
+        TApplication::HandleError(TDatabaseMessage::Text(summary.Result.StoreError, DbPath));
         return summary.RunId;
     }
     SetRunProgress(QStringLiteral("本次采集共 %1 条").arg(summary.Result.RowsStored));

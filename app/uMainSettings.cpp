@@ -2,6 +2,7 @@
 #include "app/TWindowBounds.h"
 #include "app/uMain.h"
 #include "platform/CodePage.h"
+#include "platform/TFileMessage.h"
 #include "platform/TProfileFile.h"
 #include "storage/uConst.h"
 #include "ui/TApplication.h"
@@ -125,7 +126,8 @@ void TMainForm::SaveSettings()
     SaveGridLayout(ini);
     SaveExportChoice(ini);
     if (!ini.EndUpdate()) {
-        TApplication::HandleError(QStringLiteral("Unable to write to %1").arg(IniPath));
+        TApplication::HandleError(QStringLiteral("这次的设置没有保存，设置文件保持原样。\n")
+                                  + TFileMessage::NotWritten(IniPath, ini.LastErrno()));
     }
 }
 

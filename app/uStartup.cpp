@@ -1,6 +1,7 @@
 #include "app/uStartup.h"
 
 #include "app/uMain.h"
+#include "platform/TTerminationSignals.h"
 #include "storage/uConst.h"
 #include "storage/uDataModule.h"
 #include "ui/TApplication.h"
@@ -37,6 +38,10 @@ int RunProgram(int argc, char** argv, const std::function<void(TMainForm*)>& onI
     auto form = std::make_unique<TMainForm>(DM);
     MainForm = form.get();
     PubFunc->SetMainWindow(MainForm);
+    // A logout, `kill` or Ctrl+C closes the window as its user would: the settings are saved and the database is
+    // closed before the program ends.
+    TTerminationSignals terminations;
+    QObject::connect(&terminations, &TTerminationSignals::Received, MainForm, &TMainForm::CloseOnRequest);
     if (onInitialised) {
         QObject::connect(MainForm, &TMainForm::Initialised, MainForm, [onInitialised] { onInitialised(MainForm); });
     }

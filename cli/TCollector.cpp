@@ -8,7 +8,6 @@
 #include "storage/TWatchList.h"
 #include "storage/uConst.h"
 #include "storage/uDataModule.h"
-#include "ui/TMessageBox.h"
 #include "ui/uPubFunc.h"
 
 #include <QCoreApplication>
@@ -48,13 +47,11 @@ int TCollector::Main(const QStringList& arguments)
     QTextStream err(stderr);
     TDesktopNotifier notifier;
     TCollector collector(out, err, &notifier);
-    TTerminationSignals signals;
-    QObject::connect(&signals, &TTerminationSignals::Received, &collector, &TCollector::Stop);
+    TTerminationSignals termination;
+    QObject::connect(&termination, &TTerminationSignals::Received, &collector, &TCollector::Stop);
     // A failed statement's warning goes to the error output: there is no window to show a box in.
     InitPubFunc();
-    TMessageBox::SetTestHook([&err](TMessageBox::Icon, const QString& caption, const QString& text) {
-        err << caption << QStringLiteral("：") << text << Qt::endl;
-    });
+    PubFunc->SetNoticeSink([&err](const QString& text) { err << QStringLiteral("警告：") << text << Qt::endl; });
     const int status = collector.Execute(arguments);
     DonePubFunc();
     return status;

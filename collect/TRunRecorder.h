@@ -10,9 +10,9 @@ class TCollectionRun;
 class TDM;
 
 // Runs collections as recorded runs. A run's record is opened before its first page and closed with how the run
-// ended; a caller that must let go of the file while a run goes on (a window closing) closes the record first. Every row the run stores carries the run's id. A complete run
-// is compared with the previous complete run of its keyword, and the alert rules given apply to it; a run that
-// raised alerts sends one desktop notification that sums them up.
+// ended; a caller that must let go of the file while a run goes on (a window closing) closes the record first. Every
+// row the run stores carries the run's id. A complete run is compared with the previous complete run of its keyword,
+// and the alert rules given apply to it; a run that raised alerts sends one desktop notification that sums them up.
 class TRunRecorder
 {
 public:

@@ -16,7 +16,9 @@ QByteArray NumberText(const QVariant& cell)
 {
     const int type = cell.metaType().id();
     if (type == QMetaType::Double || type == QMetaType::Float) {
-        return QByteArray::number(cell.toDouble(), 'g', QLocale::FloatingPointShortest);
+        // The fewest digits that read back as the same number, never in exponent form: a price of a million is
+        // "1000000", which every program reads as the number it is, not "1e+06".
+        return QByteArray::number(cell.toDouble(), 'f', QLocale::FloatingPointShortest);
     }
     if (type == QMetaType::ULongLong) {
         return QByteArray::number(cell.toULongLong());

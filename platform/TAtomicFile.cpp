@@ -32,6 +32,15 @@ bool WriteAll(int fd, const QByteArray& bytes)
     return true;
 }
 
+bool Fail(int failure, QString* error, int* errnum)
+{
+    *error = TSystemError::Text(failure);
+    if (errnum != nullptr) {
+        *errnum = failure;
+    }
+    return false;
+}
+
 // The rename itself reaches the disk only with the folder's entries.
 void SyncFolder(const QByteArray& folder)
 {
@@ -43,7 +52,7 @@ void SyncFolder(const QByteArray& folder)
 }
 } // namespace
 
-bool TAtomicFile::Write(const QString& path, const QByteArray& bytes, QString* error)
+bool TAtomicFile::Write(const QString& path, const QByteArray& bytes, QString* error, int* errnum)
 {
     const QFileInfo target(path);
     const QByteArray folder = QFile::encodeName(target.absolutePath());
@@ -51,8 +60,7 @@ bool TAtomicFile::Write(const QString& path, const QByteArray& bytes, QString* e
     QByteArray temporary = folder + "/." + QFile::encodeName(target.fileName()) + ".XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC); // mode 0600
     if (fd < 0) {
-        *error = TSystemError::Last();
-        return false;
+        return Fail(errno, error, errnum);
     }
     bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
     int failure = errno;
@@ -66,8 +74,7 @@ bool TAtomicFile::Write(const QString& path, const QByteArray& bytes, QString* e
     }
     if (!ok) {
         ::unlink(temporary.constData());
-        *error = TSystemError::Text(failure);
-        return false;
+        return Fail(failure, error, errnum);
     }
     SyncFolder(folder);
     return true;

@@ -9,5 +9,6 @@
 class TAtomicFile
 {
 public:
-    static bool Write(const QString& path, const QByteArray& bytes, QString* error);
+    // False with the reason in Chinese (TSystemError) and, when errnum is given, the failed call's errno value.
+    static bool Write(const QString& path, const QByteArray& bytes, QString* error, int* errnum = nullptr);
 };

@@ -72,6 +72,17 @@ qsizetype SectionEnd(const QList<Line>& lines, qsizetype header)
     return end;
 }
 
+// Where a new key of the section goes: after its last line that is not blank, so that blank lines before the next
+// section stay where they are.
+qsizetype AfterLastEntry(const QList<Line>& lines, qsizetype header)
+{
+    qsizetype end = SectionEnd(lines, header);
+    while (end > header + 1 && lines[end - 1].text.trimmed().isEmpty()) {
+        --end;
+    }
+    return end;
+}
+
 qsizetype FindKey(const QList<Line>& lines, qsizetype header, const QByteArray& key)
 {
     const qsizetype end = SectionEnd(lines, header);
@@ -121,7 +132,7 @@ bool TProfileFile::Store(const QByteArray& contents)
         m_contents = contents;
         return true;
     }
-    return TAtomicFile::Write(m_path, contents, &m_lastError);
+    return TAtomicFile::Write(m_path, contents, &m_lastError, &m_lastErrno);
 }
 
 void TProfileFile::BeginUpdate()
@@ -190,7 +201,7 @@ bool TProfileFile::WriteString(const QString& section, const QString& key, const
     if (index >= 0) {
         lines[index] = line;
     } else {
-        lines.insert(SectionEnd(lines, header), line);
+        lines.insert(AfterLastEntry(lines, header), line);
     }
     return Store(JoinLines(lines));
 }

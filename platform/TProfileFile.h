@@ -29,8 +29,9 @@ public:
     void BeginUpdate();
     // False with the reason when the file cannot be written; the file then keeps its old content.
     bool EndUpdate(QString* error = nullptr);
-    // The reason of the last failed write.
+    // The reason of the last failed write, and the failed call's errno value (TFileMessage words it for the user).
     QString LastError() const { return m_lastError; }
+    int LastErrno() const { return m_lastErrno; }
 
     // A value's bytes cut at the read limit, never in the middle of a double-byte character.
     static QByteArray CutValue(const QByteArray& bytes);
@@ -43,4 +44,5 @@ private:
     bool m_updating = false;
     QByteArray m_contents; // the content while updating
     QString m_lastError;
+    int m_lastErrno = 0;
 };

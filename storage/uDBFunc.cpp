@@ -1,5 +1,6 @@
 #include "storage/uDBFunc.h"
 
+#include "storage/TDatabaseMessage.h"
 #include "storage/engine/TConnection.h"
 #include "storage/engine/TConnectionString.h"
 #include "storage/engine/TRowSet.h"
@@ -101,6 +102,7 @@ bool TDBFunc::OpenConnection(const QString& path, const QString& initVersion, QS
         *error = QStringLiteral("No connection is bound to the database layer.");
         return false;
     }
+    FPath = path;
     // Open closes whatever the connection had open, but for a file it has just created with this password.
     if (!Connection()->Open(ConnectionString(path, Password()), error) || !RefreshTableList(error)) {
         return false;
@@ -132,7 +134,7 @@ bool TDBFunc::ExecuteSql(const QString& sql)
     } else if (Connection()->Execute(statement, &error)) {
         return true;
     }
-    ShowWarning(error);
+    ShowWarning(TDatabaseMessage::Text(error, FPath));
     return false;
 }
 

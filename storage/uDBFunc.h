@@ -9,9 +9,9 @@
 class TConnection;
 class TRowSet;
 
-// The database access layer: creates the password-protected file, opens the connection, runs
-// statements (a failed one shows the provider's message in a warning box), opens queries, keeps
-// the names of the tables and their columns, and keeps the schema version of the table userver.
+// The database access layer: creates the password-protected file, opens the connection, runs statements (a failed
+// one shows a warning box, TDatabaseMessage with the provider's message as its detail), opens queries, keeps the
+// names of the tables and their columns, and keeps the schema version of the table userver.
 class TDBFunc
 {
 public:
@@ -72,4 +72,5 @@ private:
     QStringList FTableList;
     std::vector<QStringList> FFieldLists; // one list per entry of FTableList, at the same index
     QString FVersion;
+    QString FPath; // the file of the last OpenConnection, named in warnings
 };

@@ -3,6 +3,7 @@
 #include "page/TListingArray.h"
 #include "platform/CodePage.h"
 #include "platform/ProgramResources.h"
+#include "storage/TDatabaseMessage.h"
 #include "storage/TLibrarySchema.h"
 #include "storage/TRunSchema.h"
 #include "storage/TUpgradeThread.h"
@@ -249,25 +250,26 @@ bool TDM::OpenDatabase(const QString& path, QString* error)
 {
     FDBFunc = std::make_unique<TDBFunc>();
     FDBFunc->BindConnection(&m_conn);
-    const QString initial = QString::fromLatin1(InitialVersion);
+    m_path = path;
     if (!CheckDataFolder(path, error)) {
         return false;
     }
     const QFileInfo file(path);
     // An empty file is what a crash right after creating one leaves: it holds nothing, so it is made anew.
-    if (file.exists() && !(file.isFile() && file.size() == 0 && QFile::remove(path))) {
-        if (!FDBFunc->OpenConnection(path, initial, error)) {
-            return false;
-        }
-        CompleteSchema();
-        UpgradeSchema();
-        return true;
+    const bool existing = file.exists() && !(file.isFile() && file.size() == 0 && QFile::remove(path));
+    if (!existing) {
+        FDBFunc->CreateDatabase(path);
     }
-    FDBFunc->CreateDatabase(path);
-    if (!FDBFunc->OpenConnection(path, initial, error)) {
+    if (!FDBFunc->OpenConnection(path, QString::fromLatin1(InitialVersion), error)) {
+        *error = TDatabaseMessage::Text(*error, path);
         return false;
     }
-    CreateSchema();
+    if (existing) {
+        CompleteSchema();
+        UpgradeSchema();
+    } else {
+        CreateSchema();
+    }
     return true;
 }
 
@@ -311,10 +313,14 @@ void TDM::PrepareDatabase(const QString& path)
 bool TDM::OpenGoodsQuery(QString* error)
 {
     if (FDBFunc == nullptr) {
-        *error = TConnection::NotOpenMessage();
+        *error = TDatabaseMessage::Text(TConnection::NotOpenMessage(), m_path);
         return false;
     }
-    return FDBFunc->OpenQuery(m_qrGoodsList.get(), QString::fromLatin1(GoodsQuerySql), error);
+    if (!FDBFunc->OpenQuery(m_qrGoodsList.get(), QString::fromLatin1(GoodsQuerySql), error)) {
+        *error = TDatabaseMessage::Text(*error, m_path);
+        return false;
+    }
+    return true;
 }
 
 void TDM::CloseDatabase()
@@ -416,7 +422,7 @@ void TDM::UpgradeLibrary(bool searchIndex)
         FDBFunc->WriteVersion(QString::fromLatin1(reached));
     }
     if (!ok && PubFunc != nullptr) {
-        PubFunc->ShowNotice(error);
+        PubFunc->ShowNotice(TDatabaseMessage::Text(error, m_path));
     }
     FDBFunc->RefreshTableList(&error);
 }

@@ -24,14 +24,15 @@ public:
     TDM();
     ~TDM();
 
-    // Opens the database file, creating and upgrading it as needed. False with the provider's message
-    // when the file cannot be opened (wrong password, damaged file, no database).
+    // Opens the database file, creating and upgrading it as needed. False with a message for the user when the
+    // file cannot be opened (wrong password, damaged file, no database): what happened, the file's path, what to
+    // do, and the provider's message as a detail (TDatabaseMessage).
     bool OpenDatabase(const QString& path, QString* error);
     // Starts opening an existing database file in the background, so that deriving its key overlaps the
     // creation of the window; OpenDatabase of the same file takes that connection. Does nothing for a
     // file that does not exist, and reports nothing: OpenDatabase reports what fails.
     void PrepareDatabase(const QString& path);
-    // Reopens the goods query empty, dropping every row it held.
+    // Reopens the goods query empty, dropping every row it held. False with a message for the user.
     bool OpenGoodsQuery(QString* error);
     void CloseDatabase();
 
@@ -87,6 +88,7 @@ private:
     std::unique_ptr<TRowSet> m_qrGoodsList;
     std::unique_ptr<TRowSetModel> m_dsGoodsList;
     std::unique_ptr<TDBFunc> FDBFunc;
+    QString m_path; // the file of the last OpenDatabase, named in messages
     std::function<void(qint64, qint64)> m_upgradeProgress;
     qint64 m_runId = 0;
 };

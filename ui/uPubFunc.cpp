@@ -35,7 +35,9 @@ void TPubFunc::SetMainWindow(QObject* window)
 
 void TPubFunc::ShowNotice(const QString& text)
 {
-    if (m_hasMainWindow) {
+    if (m_sink) {
+        m_sink(text);
+    } else if (m_hasMainWindow) {
         SendCopyData(m_mainWindow, text, NoticeWarning);
     } else {
         ShowMsgBox(text, NoticeWarning);

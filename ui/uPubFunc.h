@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
+
 // Raises notices: modal boxes of kind 1 (information, "提示") or 2 (warning, "警告").
 // A warning is routed through the main window once it exists, so it is shown on the GUI thread
 // whichever thread raised it; the raiser waits until the box has been closed.
@@ -22,6 +24,8 @@ public:
 
     // The window that receives notices from the moment its creation has completed.
     void SetMainWindow(QObject* window);
+    // A program without windows takes its notices here (to its error output) instead of in boxes.
+    void SetNoticeSink(std::function<void(const QString& text)> sink) { m_sink = std::move(sink); }
 
     // The text a notice buffer carries: its bytes before the first zero byte, never past its end.
     static QString NoticeText(const QByteArray& buffer);
@@ -30,6 +34,7 @@ public:
 
 private:
     QPointer<QObject> m_mainWindow;
+    std::function<void(const QString& text)> m_sink;
     bool m_hasMainWindow = false;
 };
 

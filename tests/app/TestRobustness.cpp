@@ -1,12 +1,15 @@
 #include "tests/app/TSearchPages.h"
 #include "tests/support/TFakeMarketplace.h"
 #include "tests/support/TestDatabase.h"
+#include "tests/support/TestFiles.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
 
 Q_DECLARE_METATYPE(TResponseScript)
 
@@ -126,6 +129,8 @@ private slots:
     void hostileServerEndsRunCleanly();
     void closingDuringStalledDownloadEndsProcess_data();
     void closingDuringStalledDownloadEndsProcess();
+    void terminationSignalClosesTheWindow_data();
+    void terminationSignalClosesTheWindow();
 };
 
 void TestRobustness::killedRunLeavesWholePagesOnly()
@@ -248,6 +253,52 @@ void TestRobustness::closingDuringStalledDownloadEndsProcess()
     qInfo("the process ended %lld ms after the close", elapsed);
     QVERIFY2(elapsed >= 0 && elapsed < 3000, qPrintable(run.Lines().join('\n')));
     QCOMPARE(QueryDatabaseFile(run.DbPath(), "select count(*) from goodslist").toInt(), 44);
+}
+
+void TestRobustness::terminationSignalClosesTheWindow_data()
+{
+    QTest::addColumn<int>("number");
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGINT") << SIGINT;
+}
+
+// The program itself, started as a desktop starts it and ended by a logout, `kill` or Ctrl+C: it ends as when its
+// window is closed, with its settings written and its database closed (no write-ahead log left beside it).
+void TestRobustness::terminationSignalClosesTheWindow()
+{
+    QFETCH(int, number);
+    QTemporaryDir home;
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home.path());
+    env.insert("XDG_CONFIG_HOME", home.path() + "/.config");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("QT_PLUGIN_PATH", MERCATIX_PROBE_PLUGINS);
+    env.insert("QT_QPA_GENERIC_PLUGINS", "shownprobe:keep");
+    program.setProcessEnvironment(env);
+    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    program.start(QStringLiteral(MERCATIX_PROGRAM), QStringList());
+    QByteArray output;
+    QVERIFY(QTest::qWaitFor(
+        [&]() {
+            output += program.readAllStandardOutput();
+            return output.contains("shown ") || program.state() == QProcess::NotRunning;
+        },
+        60000));
+    QVERIFY2(output.contains("shown "), output.constData());
+    const QString data = home.path() + "/Documents/softcfg/";
+    QVERIFY(!QFileInfo::exists(data + "gleanbox.ini"));
+    QVERIFY(QFileInfo::exists(data + "gleanbox.db-wal")); // the file is open
+
+    QCOMPARE(::kill(static_cast<pid_t>(program.processId()), number), 0);
+    QVERIFY(program.waitForFinished(20000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    const QByteArray settings = ReadFileBytes(data + "gleanbox.ini");
+    QVERIFY2(settings.contains("[Wnd]") && settings.contains("PageNum=3"), settings.constData());
+    QVERIFY(!QFileInfo::exists(data + "gleanbox.db-wal"));
+    QVERIFY(!QFileInfo::exists(data + "gleanbox.db-shm"));
+    QCOMPARE(QueryDatabaseFile(data + "gleanbox.db", "pragma integrity_check").toString(), QStringLiteral("ok"));
 }
 
 QTEST_GUILESS_MAIN(TestRobustness)

@@ -1,6 +1,8 @@
 #include "app/uStartup.h"
 #include "platform/CodePage.h"
+#include "platform/TFileMessage.h"
 #include "platform/TProfileFile.h"
+#include "storage/engine/TConnection.h"
 #include "storage/uConst.h"
 #include "tests/app/TMainFormFixture.h"
 #include "tests/support/TestFiles.h"
@@ -8,13 +10,16 @@
 #include "ui/TNumberEdit.h"
 
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QScopeGuard>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 
+#include <cerrno>
 #include <csignal>
 #include <sched.h>
 #include <sys/mount.h>
@@ -39,6 +44,12 @@ QStringList ColumnOrder(const QTableView* grid)
         order.append(grid->model()->headerData(header->logicalIndex(visual), Qt::Horizontal).toString());
     }
     return order;
+}
+
+// The box of a save that failed with errnum: the settings file's path, the reason and the system's text.
+QString NotSaved(int errnum)
+{
+    return QStringLiteral("这次的设置没有保存，设置文件保持原样。\n") + TFileMessage::NotWritten(IniPath, errnum);
 }
 
 // Set in main, while the process has one thread: the test's mounts are its own.
@@ -86,6 +97,7 @@ private slots:
     void columnLayoutSurvivesRestart();
     void columnPositionRules_data();
     void columnPositionRules();
+    void closeRequestDismissesAnOpenDialog();
     void failedWriteIsReportedAndWindowCloses();
     void failedSaveKeepsTheOldFile_data();
     void failedSaveKeepsTheOldFile();
@@ -244,6 +256,23 @@ void TestSettings::columnPositionRules()
     QCOMPARE(ColumnOrder(fixture.Start()->grid), order);
 }
 
+// A request to close from outside (a termination signal) while a dialog is open over the window: the dialog is
+// dismissed as Esc would dismiss it, its caller goes on, and then the window closes with its settings saved.
+void TestSettings::closeRequestDismissesAnOpenDialog()
+{
+    TMainFormFixture fixture;
+    TMainForm* form = fixture.Start();
+    form->edPageNum->setValue(42);
+    QDialog dialog(form);
+    dialog.setModal(true);
+    QTimer::singleShot(0, form, [form]() { form->CloseOnRequest(); });
+    QCOMPARE(dialog.exec(), int(QDialog::Rejected));
+    QVERIFY(form->isVisible()); // not under the dialog's caller
+    QTRY_VERIFY(!form->isVisible());
+    QVERIFY(!fixture.Dm()->conn()->IsOpen());
+    QCOMPARE(TProfileFile(IniPath).ReadInteger("Param", "PageNum", 0), 42);
+}
+
 void TestSettings::failedWriteIsReportedAndWindowCloses()
 {
     TMainFormFixture fixture;
@@ -253,7 +282,8 @@ void TestSettings::failedWriteIsReportedAndWindowCloses()
     QVERIFY(form->close());
     QVERIFY(!form->isVisible());
     QCOMPARE(fixture.Boxes().size(), 1);
-    QVERIFY(fixture.Boxes().first().endsWith(QStringLiteral("|Unable to write to %1").arg(IniPath)));
+    QCOMPARE(fixture.Boxes().first().section(QLatin1Char('|'), 1), NotSaved(EISDIR));
+    QVERIFY(fixture.Boxes().first().contains(QStringLiteral("请移走这个文件夹")));
     fixture.Stop();
     QVERIFY(QDir().rmdir(IniPath));
 }
@@ -305,7 +335,7 @@ void TestSettings::failedSaveKeepsTheOldFile()
     setrlimit(RLIMIT_FSIZE, &old);
     QFile::remove(DataDir + QStringLiteral("filler"));
     QCOMPARE(fixture.Boxes().size(), 1);
-    QVERIFY(fixture.Boxes().first().endsWith(QStringLiteral("|Unable to write to %1").arg(IniPath)));
+    QCOMPARE(fixture.Boxes().first().section(QLatin1Char('|'), 1), NotSaved(fullDisk ? ENOSPC : EFBIG));
     QCOMPARE(ReadFileBytes(IniPath), saved);
     QCOMPARE(SettingsFiles(), QStringList{QStringLiteral("gleanbox.ini")}); // no temporary file is left
 }

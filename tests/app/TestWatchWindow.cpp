@@ -1,6 +1,7 @@
 // The watch lists in the window: the 监控 button and its window, a watch's run in the main window, and the
 // scheduler that runs due watches while the window is open.
 #include "app/TWatchScheduler.h"
+#include "app/uStartup.h"
 #include "app/TWatchWindow.h"
 #include "storage/TWatchList.h"
 #include "storage/uConst.h"
@@ -8,6 +9,7 @@
 #include "tests/app/TSearchPages.h"
 #include "tests/support/TFakeMarketplace.h"
 #include "tests/support/TestDatabase.h"
+#include "ui/TApplication.h"
 #include "ui/TNumberEdit.h"
 
 #include <QCheckBox>
@@ -177,5 +179,14 @@ void TestWatchWindow::manualRunIsRecordedAsTheWindows()
     QVERIFY(!m_form->NextWatchPane->isVisible()); // no watch, no status pane
 }
 
-QTEST_MAIN(TestWatchWindow)
+int main(int argc, char** argv)
+{
+    TApplication::PrepareProcess();
+    TApplication app(argc, argv);
+    InitModules();
+    TestWatchWindow test;
+    const int result = QTest::qExec(&test, argc, argv);
+    DoneModules();
+    return result;
+}
 #include "TestWatchWindow.moc"

@@ -87,6 +87,8 @@ void TestCollector::init()
     m_server = std::make_unique<TFakeMarketplace>();
     QVERIFY(m_server->Start());
     m_notifications.Seen.clear();
+    m_out.clear();
+    m_err.clear();
 }
 
 TRunParams TestCollector::Params() const
@@ -231,7 +233,7 @@ void TestCollector::stopEndsTheRunAsStopped()
     QCOMPARE(collector.Execute({"run", "--json", "desk", "chair"}), TCollector::NotAllComplete);
     out.flush();
     const QStringList lines = m_out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 1); // the second keyword is not run
+    QVERIFY2(lines.size() == 1, qPrintable(m_out)); // the second keyword is not run
     QCOMPARE(QJsonDocument::fromJson(lines.first().toUtf8()).object().value("outcome").toString(),
              QStringLiteral("stopped"));
     QCOMPARE(QueryDatabaseFile(DbPath, "select outcome from collectrun").toString(), QStringLiteral("stopped"));

@@ -1,7 +1,8 @@
-// A Qt generic plugin that the install test loads into the installed program (QT_QPA_GENERIC_PLUGINS=shownprobe,
-// QT_PLUGIN_PATH naming the folder above generic/). When the program's main window reports that it has been
-// initialised and shown, the probe prints "shown desktop-file=<name>" on standard output and closes that window,
-// so that the program ends as it does when its user closes it.
+// A Qt generic plugin that tests load into the real program (QT_QPA_GENERIC_PLUGINS=shownprobe, QT_PLUGIN_PATH naming
+// the folder above generic/). When the program's main window reports that it has been initialised and shown, the
+// probe prints "shown desktop-file=<name>" and "title=<window title>" on standard output and closes that window, so
+// that the program ends as it does when its user closes it. With "shownprobe:keep" the window stays open, for a
+// test that ends the program in another way.
 #include <QGenericPlugin>
 #include <QGuiApplication>
 
@@ -13,6 +14,11 @@ class TShownProbe : public QObject
     Q_OBJECT
 
 public:
+    explicit TShownProbe(bool keep)
+        : m_keep(keep)
+    {
+    }
+
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         // The first shown object with the window's initialisation signal is the main window.
@@ -28,11 +34,15 @@ private slots:
     void Report()
     {
         std::printf("shown desktop-file=%s\n", qPrintable(QGuiApplication::desktopFileName()));
+        std::printf("title=%s\n", sender()->property("windowTitle").toString().toUtf8().constData());
         std::fflush(stdout);
-        QMetaObject::invokeMethod(sender(), "close", Qt::QueuedConnection);
+        if (!m_keep) {
+            QMetaObject::invokeMethod(sender(), "close", Qt::QueuedConnection);
+        }
     }
 
 private:
+    bool m_keep;
     bool m_watching = false;
 };
 } // namespace
@@ -43,12 +53,12 @@ class TShownProbePlugin : public QGenericPlugin
     Q_PLUGIN_METADATA(IID QGenericPluginFactoryInterface_iid FILE "ShownProbe.json")
 
 public:
-    QObject* create(const QString& key, const QString&) override
+    QObject* create(const QString& key, const QString& specification) override
     {
         if (key.compare(QStringLiteral("shownprobe"), Qt::CaseInsensitive) != 0) {
             return nullptr;
         }
-        auto* probe = new TShownProbe;
+        auto* probe = new TShownProbe(specification == QLatin1String("keep"));
         QCoreApplication::instance()->installEventFilter(probe);
         return probe; // the application deletes its generic plugins' objects
     }

@@ -184,6 +184,12 @@ void TestExport::csvField_data()
     QTest::newRow("double shortest") << QVariant(12.3) << QByteArray("12.3");
     QTest::newRow("negative double") << QVariant(-0.1) << QByteArray("-0.1");
     QTest::newRow("whole double") << QVariant(199.0) << QByteArray("199");
+    // Every significant digit, never six of them or an exponent.
+    QTest::newRow("small fraction") << QVariant(0.000125) << QByteArray("0.000125");
+    QTest::newRow("seven digits") << QVariant(12345.67) << QByteArray("12345.67");
+    QTest::newRow("eight digits") << QVariant(1234567.5) << QByteArray("1234567.5");
+    QTest::newRow("whole million") << QVariant(1000000.0) << QByteArray("1000000");
+    QTest::newRow("whole billion") << QVariant(2500000000.0) << QByteArray("2500000000");
 }
 
 void TestExport::csvField()

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
+
 class TestProfileFile : public QObject
 {
     Q_OBJECT
@@ -23,6 +25,8 @@ private slots:
     void defaults_data();
     void defaults();
     void namesIgnoreLetterCase();
+    void newKeyLandsInItsOwnSection_data();
+    void newKeyLandsInItsOwnSection();
     void readsAreCutAt2047Bytes_data();
     void readsAreCutAt2047Bytes();
     void eraseSectionKeepsTheOthers();
@@ -80,6 +84,37 @@ void TestProfileFile::namesIgnoreLetterCase()
     QVERIFY(ini.WriteString("grid", "grid.Title", "0,1"));
     QVERIFY(ini.WriteString("GRID", "GRID.title", "2,3"));
     QCOMPARE(ini.ReadString("Grid", "grid.TITLE", ""), QStringLiteral("2,3"));
+}
+
+// A key the file lacks goes to the end of its own section, also when other sections follow it, before the blank
+// lines that close the section off.
+void TestProfileFile::newKeyLandsInItsOwnSection_data()
+{
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<QByteArray>("written");
+    QTest::newRow("section before another") << QByteArray("[Param]\r\nsearch=a\r\n[Wnd]\r\nLeft=1\r\n")
+                                            << QByteArray("[Param]\r\nsearch=a\r\nPageNum=42\r\n[Wnd]\r\nLeft=1\r\n");
+    QTest::newRow("blank line between") << QByteArray("[Param]\r\nsearch=a\r\n\r\n[Wnd]\r\nLeft=1\r\n")
+                                        << QByteArray("[Param]\r\nsearch=a\r\nPageNum=42\r\n\r\n[Wnd]\r\nLeft=1\r\n");
+    QTest::newRow("empty section") << QByteArray("[Param]\r\n[Wnd]\r\nLeft=1\r\n")
+                                   << QByteArray("[Param]\r\nPageNum=42\r\n[Wnd]\r\nLeft=1\r\n");
+    QTest::newRow("same key in the next section")
+        << QByteArray("[Param]\nsearch=a\n[Wnd]\nPageNum=7\n")
+        << QByteArray("[Param]\r\nsearch=a\r\nPageNum=42\r\n[Wnd]\r\nPageNum=7\r\n");
+}
+
+void TestProfileFile::newKeyLandsInItsOwnSection()
+{
+    QFETCH(QByteArray, contents);
+    QFETCH(QByteArray, written);
+    QFile file(m_path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(contents);
+    file.close();
+    TProfileFile ini(m_path);
+    QVERIFY(ini.WriteInteger("Param", "PageNum", 42));
+    QCOMPARE(ReadFileBytes(m_path), written);
+    QCOMPARE(TProfileFile(m_path).ReadInteger("Param", "PageNum", 0), 42);
 }
 
 void TestProfileFile::readsAreCutAt2047Bytes_data()
@@ -147,6 +182,7 @@ void TestProfileFile::failedUpdateKeepsTheOldFile()
     QString error;
     QVERIFY(!ini.EndUpdate(&error));
     QCOMPARE(error, QStringLiteral("这是一个文件夹"));
+    QCOMPARE(ini.LastErrno(), EISDIR);
     QVERIFY(QFileInfo(folder).isDir());
     QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList()); // no temporary file left
 }

@@ -38,6 +38,8 @@ private slots:
     void emptyDocumentsFolder();
     void dataFolderIsPrivate();
     void existingFilesAreTightened();
+    void foldersAtFilePathsKeepTheirMode_data();
+    void foldersAtFilePathsKeepTheirMode();
     void homeFromThePasswordDatabase();
 };
 
@@ -94,6 +96,30 @@ void TestConst::existingFilesAreTightened()
     QCOMPARE(Mode(DbPath + QStringLiteral("-wal")), mode_t(0600));
     QCOMPARE(Mode(IniPath), mode_t(0600));
     QCOMPARE(Mode(folder + QStringLiteral("other.txt")), mode_t(0644)); // not the program's
+}
+
+// Only files are made private: a folder where a data file belongs stays enterable by its owner, and what is in
+// it is left alone.
+void TestConst::foldersAtFilePathsKeepTheirMode_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("database") << QStringLiteral("gleanbox.db");
+    QTest::newRow("write-ahead log") << QStringLiteral("gleanbox.db-wal");
+    QTest::newRow("settings") << QStringLiteral("gleanbox.ini");
+}
+
+void TestConst::foldersAtFilePathsKeepTheirMode()
+{
+    QFETCH(QString, name);
+    QTemporaryDir documents;
+    const QString folder = documents.path() + QStringLiteral("/softcfg/") + name;
+    QVERIFY(QDir().mkpath(folder));
+    QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+    Create(folder + QStringLiteral("/inside.txt"), 0644);
+    InitPaths(documents.path());
+    QCOMPARE(Mode(folder), mode_t(0755));
+    QCOMPARE(Mode(folder + QStringLiteral("/inside.txt")), mode_t(0644));
+    QCOMPARE(Mode(DataDir), mode_t(0700));
 }
 
 void TestConst::homeFromThePasswordDatabase()

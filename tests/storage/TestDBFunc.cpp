@@ -1,3 +1,4 @@
+#include "storage/TDatabaseMessage.h"
 #include "storage/engine/TConnection.h"
 #include "storage/engine/TRowSet.h"
 #include "storage/uDBFunc.h"
@@ -126,7 +127,9 @@ void TestDBFunc::executeSqlTurnsBackslashRIntoCarriageReturn()
 void TestDBFunc::rejectedStatementWarnsOnce()
 {
     QVERIFY(!m_db->ExecuteSql(QStringLiteral("insert into nowhere values(1)")));
-    QCOMPARE(m_warnings->Texts, QStringList{QStringLiteral("no such table: nowhere")});
+    // The warning names the file, the provider's message as its detail.
+    QCOMPARE(m_warnings->Texts, QStringList{TDatabaseMessage::Text(QStringLiteral("no such table: nowhere"), m_path)});
+    QVERIFY(m_warnings->Texts.first().contains(m_path));
     m_warnings->Texts.clear();
     QVERIFY(m_conn->IsOpen());
     QVERIFY(m_db->ExecuteSql(QStringLiteral("update userver set verno='2'")));

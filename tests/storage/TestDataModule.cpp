@@ -1,4 +1,5 @@
 #include "platform/ProgramResources.h"
+#include "storage/TDatabaseMessage.h"
 #include "storage/TLibrarySchema.h"
 #include "storage/TRunSchema.h"
 #include "storage/engine/TConnection.h"
@@ -221,7 +222,7 @@ void TestDataModule::unreadableFileFailsOpen()
     TDM dm;
     QString error;
     QVERIFY(!dm.OpenDatabase(m_path, &error));
-    QCOMPARE(error, QStringLiteral("file is not a database"));
+    QCOMPARE(error, TDatabaseMessage::Text(QStringLiteral("file is not a database"), m_path));
     QCOMPARE(ReadFileBytes(m_path), QByteArray(4096, '\x13'));
 }
 
