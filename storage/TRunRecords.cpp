@@ -81,13 +81,15 @@ bool TRunRecords::Finish(qint64 id, int pagesRead, int rowsStored, const QString
         *error = QStringLiteral("未知的运行结果：%1").arg(outcome);
         return false;
     }
-    if (!TStoreSql::Run(m_connection,
-                        QStringLiteral("UPDATE collectrun SET finished = ?2, pages_read = ?3, rows_stored = ?4, "
-                                       "outcome = ?5, reason = ?6 WHERE id = ?1 AND outcome IS NULL"),
-                        {id, TLibrarySchema::CollectTimeNow(), pagesRead, rowsStored, outcome, reason}, error)) {
+    bool changed = false;
+    if (!TStoreSql::Changed(m_connection,
+                            QStringLiteral("UPDATE collectrun SET finished = ?2, pages_read = ?3, rows_stored = ?4, "
+                                           "outcome = ?5, reason = ?6 WHERE id = ?1 AND outcome IS NULL RETURNING id"),
+                            {id, TLibrarySchema::CollectTimeNow(), pagesRead, rowsStored, outcome, reason}, &changed,
+                            error)) {
         return false;
     }
-    if (TStoreSql::Changes(m_connection) == 1) {
+    if (changed) {
         return true;
     }
     TRunRecord record;

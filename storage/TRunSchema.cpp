@@ -50,8 +50,10 @@ const char* const TriggerSql[] = {
     "BEGIN UPDATE goodslist SET item_key = '#' || new.id WHERE id = new.id; END",
 };
 
+// Rows stored before the step belong to no run: the run index leaves them out, which keeps it small and quick to
+// build on a large file. A query for a run's rows (run_id = ?) still reads it.
 const char* const IndexSql[] = {
-    "CREATE INDEX IF NOT EXISTS goodslist_run_id ON goodslist(run_id)",
+    "CREATE INDEX IF NOT EXISTS goodslist_run_id ON goodslist(run_id) WHERE run_id IS NOT NULL",
     "CREATE INDEX IF NOT EXISTS goodslist_item_key ON goodslist(item_key)",
 };
 
@@ -120,9 +122,13 @@ bool RunSteps(TConnection* connection, const TRunSchema::Progress& progress, QSt
             return false;
         }
     }
+    bool keyAdded = false;
     for (const auto& [column, sql] : ColumnSql) {
-        if (!HasColumn(connection, column) && !Exec(connection, sql, error)) {
-            return false;
+        if (!HasColumn(connection, column)) {
+            keyAdded = keyAdded || QLatin1String(column) == QLatin1String(TRunSchema::ItemKeyColumn);
+            if (!Exec(connection, sql, error)) {
+                return false;
+            }
         }
     }
     for (const char* sql : TriggerSql) {
@@ -130,10 +136,12 @@ bool RunSteps(TConnection* connection, const TRunSchema::Progress& progress, QSt
             return false;
         }
     }
-    const qint64 rows = qMax<qint64>(Count(connection,
-                                           QStringLiteral("SELECT count(*) FROM goodslist "
-                                                          "WHERE item_key IS NULL")),
-                                     0);
+    // Where the column is new every row lacks its key, and counting them all reads an index instead of the table.
+    const qint64 rows
+        = qMax<qint64>(Count(connection,
+                             keyAdded ? QStringLiteral("SELECT count(*) FROM goodslist")
+                                      : QStringLiteral("SELECT count(*) FROM goodslist WHERE item_key IS NULL")),
+                       0);
     // Every index costs about a quarter of the pass that fills the keys.
     const qint64 perIndex = qMax<qint64>(rows / 4, 1);
     const qint64 steps = rows + perIndex * static_cast<qint64>(std::size(IndexSql)) + 1;
@@ -156,6 +164,7 @@ bool RunSteps(TConnection* connection, const TRunSchema::Progress& progress, QSt
     return TStoreSql::Run(connection, QStringLiteral("UPDATE userver SET verno = ?1"),
                           {QString::fromLatin1(TRunSchema::Version)}, error);
 }
+
 } // namespace
 
 bool TRunSchema::RegisterItemKey(TConnection* connection, QString* error)
@@ -200,9 +209,26 @@ bool TRunSchema::Upgrade(TConnection* connection, const Progress& reporter, QStr
     // A small table (every new file) is done in a moment and reports nothing.
     const bool large
         = Count(connection, QStringLiteral("SELECT count(*) FROM goodslist")) >= TLibrarySchema::IndexChunkRows;
+    const Progress progress = large ? reporter : Progress();
+    // A long statement (an index over many rows) still lets the caller show its progress now and then.
+    qint64 lastDone = 0;
+    qint64 lastSteps = 1;
+    const Progress tracked = [&](qint64 done, qint64 steps) {
+        lastDone = done;
+        lastSteps = steps;
+        if (progress) {
+            progress(done, steps);
+        }
+    };
+    if (progress) {
+        connection->SetProgressHandler(100000, [&]() {
+            progress(lastDone, lastSteps);
+            return false;
+        });
+    }
     QString failure;
-    const bool ok
-        = RunSteps(connection, large ? reporter : Progress(), &failure) && Exec(connection, "COMMIT", &failure);
+    const bool ok = RunSteps(connection, tracked, &failure) && Exec(connection, "COMMIT", &failure);
+    connection->SetProgressHandler(0, {});
     if (!ok) {
         QString ignored;
         Exec(connection, "ROLLBACK", &ignored);

@@ -24,11 +24,15 @@ bool TStoreSql::Value(TConnection* connection, const QString& sql, const QVarian
     return true;
 }
 
-qint64 TStoreSql::Changes(TConnection* connection)
+bool TStoreSql::Changed(TConnection* connection, const QString& sql, const QVariantList& values, bool* changed,
+                        QString* error)
 {
-    QVariant changes;
-    QString ignored;
-    return Value(connection, QStringLiteral("SELECT changes()"), {}, &changes, &ignored) ? changes.toLongLong() : 0;
+    QVariant id;
+    if (!Value(connection, sql, values, &id, error)) {
+        return false;
+    }
+    *changed = !id.isNull();
+    return true;
 }
 
 bool TStoreSql::InTransaction(TConnection* connection, const std::function<bool(QString* error)>& work, QString* error)

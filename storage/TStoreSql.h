@@ -17,8 +17,9 @@ public:
     // The first value of the first row; a null variant when there is no row.
     static bool Value(TConnection* connection, const QString& sql, const QVariantList& values, QVariant* result,
                       QString* error);
-    // The rows the last INSERT, UPDATE or DELETE of the connection changed.
-    static qint64 Changes(TConnection* connection);
+    // Runs an UPDATE or DELETE that ends in "RETURNING id"; *changed tells whether it changed a row.
+    static bool Changed(TConnection* connection, const QString& sql, const QVariantList& values, bool* changed,
+                        QString* error);
     // Runs the work in one write transaction, committed when it succeeds and rolled back when it fails.
     static bool InTransaction(TConnection* connection, const std::function<bool(QString* error)>& work, QString* error);
 };

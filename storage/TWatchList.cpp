@@ -129,14 +129,16 @@ qint64 TWatchList::Add(const TWatch& watch, QString* error)
 
 bool TWatchList::Update(const TWatch& watch, QString* error)
 {
+    bool changed = false;
     if (!Validate(watch, error) || KeywordTaken(watch, error)
-        || !TStoreSql::Run(m_connection,
-                           QStringLiteral("UPDATE watchlist SET keyname = ?2, pages = ?3, every_hours = ?4, "
-                                          "drop_percent = ?5, below_price = ?6, enabled = ?7 WHERE id = ?1"),
-                           Values(watch), error)) {
+        || !TStoreSql::Changed(m_connection,
+                               QStringLiteral("UPDATE watchlist SET keyname = ?2, pages = ?3, every_hours = ?4, "
+                                              "drop_percent = ?5, below_price = ?6, enabled = ?7 WHERE id = ?1 "
+                                              "RETURNING id"),
+                               Values(watch), &changed, error)) {
         return false;
     }
-    if (TStoreSql::Changes(m_connection) == 0) {
+    if (!changed) {
         *error = NoSuchWatch(watch.Id);
         return false;
     }
@@ -145,10 +147,12 @@ bool TWatchList::Update(const TWatch& watch, QString* error)
 
 bool TWatchList::Remove(qint64 id, QString* error)
 {
-    if (!TStoreSql::Run(m_connection, QStringLiteral("DELETE FROM watchlist WHERE id = ?1"), {id}, error)) {
+    bool changed = false;
+    if (!TStoreSql::Changed(m_connection, QStringLiteral("DELETE FROM watchlist WHERE id = ?1 RETURNING id"), {id},
+                            &changed, error)) {
         return false;
     }
-    if (TStoreSql::Changes(m_connection) == 0) {
+    if (!changed) {
         *error = NoSuchWatch(id);
         return false;
     }
@@ -238,13 +242,16 @@ bool TWatchList::Claim(qint64 id, const QString& owner, const QDateTime& until, 
 {
     // One statement: of two programs that claim at once, the database lets one write first, and the other then
     // finds the watch held.
-    if (!TStoreSql::Run(m_connection,
-                        QStringLiteral("UPDATE watchlist SET owner = ?2, lease_until = ?3 WHERE id = ?1 AND "
-                                       "(owner IS NULL OR owner = ?2 OR coalesce(lease_until, 0) <= ?4)"),
-                        {id, owner, until.toMSecsSinceEpoch(), QDateTime::currentMSecsSinceEpoch()}, error)) {
+    bool taken = false;
+    if (!TStoreSql::Changed(m_connection,
+                            QStringLiteral("UPDATE watchlist SET owner = ?2, lease_until = ?3 WHERE id = ?1 AND "
+                                           "(owner IS NULL OR owner = ?2 OR coalesce(lease_until, 0) <= ?4) "
+                                           "RETURNING id"),
+                            {id, owner, until.toMSecsSinceEpoch(), QDateTime::currentMSecsSinceEpoch()}, &taken,
+                            error)) {
         return false;
     }
-    if (TStoreSql::Changes(m_connection) == 1) {
+    if (taken) {
         return true;
     }
     TWatch watch;

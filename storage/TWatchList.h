@@ -38,7 +38,8 @@ public:
     QDateTime NextDue(QString* error);
     // A watch runs in one program at a time: Claim marks it taken until `until` (a lease, so that a program
     // that died does not hold it for ever) and fails (returns false, no error) when another program holds it.
-    // The holder may claim again to extend its lease.
+    // The holder may claim again to extend its lease. `owner` names one program instance (say, its kind, host and
+    // process id): two programs that gave the same name would both hold the watch.
     bool Claim(qint64 id, const QString& owner, const QDateTime& until, QString* error);
     // Gives the watch up and records its last run (lastRunId > 0). False with a message when the watch does not
     // exist, or when another program took it over after the lease ran out (the run is still recorded).

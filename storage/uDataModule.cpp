@@ -381,13 +381,13 @@ void TDM::UpgradeSchema()
         FDBFunc->WriteVersion(QString::fromLatin1(CurrentVersion));
     }
     const QString version = FDBFunc->Version();
-    const bool afterLibrary
-        = version == QLatin1String(TLibrarySchema::Version) || version == QLatin1String(TRunSchema::Version);
-    // A goods table made anew after a step lacks what the step added; a file of a newer version is used as it is.
-    const bool searchIndex
-        = version == QLatin1String(CurrentVersion) || (afterLibrary && !TLibrarySchema::IsInPlace(m_conn.get()));
-    if (searchIndex || version == QLatin1String(TLibrarySchema::Version)
-        || (afterLibrary && !TRunSchema::IsInPlace(m_conn.get()))) {
+    const bool beforeIndex = version == QLatin1String(CurrentVersion);
+    const bool beforeRuns = version == QLatin1String(TLibrarySchema::Version);
+    const bool current = version == QLatin1String(TRunSchema::Version);
+    // A file of a newer version is used as it is. A goods table made anew after a step lacks what the step added,
+    // and the rows a program of an earlier version stored lack their item keys: the steps run again for them.
+    const bool searchIndex = beforeIndex || ((beforeRuns || current) && !TLibrarySchema::IsInPlace(m_conn.get()));
+    if (searchIndex || beforeRuns || (current && !TRunSchema::IsInPlace(m_conn.get()))) {
         UpgradeLibrary(searchIndex);
     }
 }

@@ -69,6 +69,21 @@ QStringList KeysOffTheRule(TConnection* connection)
     return off;
 }
 
+// How the engine runs a query: the details of its plan.
+QString PlanOf(TConnection* connection, const QString& sql)
+{
+    TStatement statement;
+    QString error;
+    if (!statement.Prepare(connection, QStringLiteral("EXPLAIN QUERY PLAN ") + sql, &error)) {
+        return error;
+    }
+    QStringList details;
+    while (statement.Next()) {
+        details.append(statement.Value(3).toString());
+    }
+    return details.join(QStringLiteral(" | "));
+}
+
 // An auction array of one listing with these members (a null variant leaves a member out).
 void MakeListing(rapidjson::Document* doc, const QVariant& nid, const QVariant& detailUrl, const QVariant& shopLink)
 {
@@ -395,6 +410,13 @@ void TestRunSchema::largeUpgradeReportsProgress()
     QVERIFY(onCallerThread);
     QCOMPARE(KeysOffTheRule(dm.conn()), QStringList());
     QCOMPARE(Scalar(dm.conn(), QStringLiteral("SELECT count(DISTINCT item_key) FROM goodslist")).toInt(), rows);
+    // A run's rows and a listing's sightings are found by their indexes, not by reading the table.
+    const QString byRun = PlanOf(dm.conn(),
+                                 QStringLiteral("SELECT min(id) FROM goodslist WHERE run_id = ?1 "
+                                                "GROUP BY coalesce(item_key, '#' || id)"));
+    QVERIFY2(byRun.contains(QStringLiteral("goodslist_run_id")), qPrintable(byRun));
+    const QString byKey = PlanOf(dm.conn(), QStringLiteral("SELECT id FROM goodslist WHERE item_key = ?1"));
+    QVERIFY2(byKey.contains(QStringLiteral("goodslist_item_key")), qPrintable(byKey));
 }
 
 QTEST_GUILESS_MAIN(TestRunSchema)
