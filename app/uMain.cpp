@@ -50,7 +50,7 @@ TMainForm::~TMainForm()
 
 QString TMainForm::ProductCaption()
 {
-    return QStringLiteral("%1 V%2").arg(QStringLiteral("Mercatix"), QStringLiteral("1.0"));
+    return QStringLiteral("%1 V%2").arg(QStringLiteral("Mercatix"), QStringLiteral(MERCATIX_VERSION));
 }
 
 void TMainForm::FormCreate()

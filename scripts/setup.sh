@@ -12,7 +12,7 @@ PACKAGES=(
     rapidjson-dev libxlsxwriter-dev
     libgtest-dev libbenchmark-dev
     qt6-charts-dev qt6-translations-l10n
-    desktop-file-utils appstream dpkg-dev fakeroot file
+    desktop-file-utils appstream dpkg-dev fakeroot file lintian
     fonts-wqy-microhei xvfb xauth python3 unzip
 )
 BACKPORTS_PACKAGES=(libsqlcipher-dev libsqlcipher1)

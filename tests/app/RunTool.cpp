@@ -49,7 +49,9 @@ int main(int argc, char** argv)
         form->cbSearch->setEditText(QString::fromLocal8Bit(argv[3]));
         form->edPageNum->setValue(QString::fromLocal8Bit(argv[2]).toInt());
         QTest::mouseClick(form->RzBitBtn1, Qt::LeftButton);
-        for (const QString& box : fixture.Boxes()) {
+        for (QString box : fixture.Boxes()) {
+            // One line per box, whatever lines its text has.
+            box.replace(QLatin1Char('\n'), QLatin1String("\\n"));
             std::fprintf(stdout, "BOX %s\n", box.toUtf8().constData());
         }
     }

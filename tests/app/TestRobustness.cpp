@@ -178,8 +178,10 @@ void TestRobustness::readOnlyDatabaseEndsRunWithMessage()
     QVERIFY2(finished, qPrintable(run.Lines().join('\n')));
     const QStringList boxes = run.Lines().filter(QRegularExpression("^BOX "));
     QCOMPARE(boxes.size(), 1);
-    QVERIFY2(boxes.first().contains("readonly") || boxes.first().contains("read-only")
-                 || boxes.first().contains("unable to open"),
+    // Said in Chinese with the file's path, the engine's text kept as the detail.
+    QVERIFY2(boxes.first().contains(run.DbPath()) && boxes.first().contains(QStringLiteral("详细信息："))
+                 && (boxes.first().contains("readonly") || boxes.first().contains("read-only")
+                     || boxes.first().contains("unable to open")),
              qPrintable(boxes.first()));
     QVERIFY(!run.Messages().contains(QStringLiteral("完成数据保存")));
     QCOMPARE(QueryDatabaseFile(run.DbPath(), "select count(*) from goodslist").toInt(), 3);

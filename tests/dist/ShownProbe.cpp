@@ -53,12 +53,12 @@ class TShownProbePlugin : public QGenericPlugin
     Q_PLUGIN_METADATA(IID QGenericPluginFactoryInterface_iid FILE "ShownProbe.json")
 
 public:
-    QObject* create(const QString& key, const QString& specification) override
+    QObject* create(const QString& key, const QString& option) override
     {
         if (key.compare(QStringLiteral("shownprobe"), Qt::CaseInsensitive) != 0) {
             return nullptr;
         }
-        auto* probe = new TShownProbe(specification == QLatin1String("keep"));
+        auto* probe = new TShownProbe(option == QLatin1String("keep"));
         QCoreApplication::instance()->installEventFilter(probe);
         return probe; // the application deletes its generic plugins' objects
     }

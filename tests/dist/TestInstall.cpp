@@ -88,6 +88,11 @@ private slots:
     void packageDepends();
     void packageLeavesUserFilesAlone();
     void packageInstallsWithApt();
+    void lintianFindsNoErrors();
+    void copyrightNamesTheLicences();
+    void compressedDocuments_data();
+    void compressedDocuments();
+    void versionAndLicence();
     void installedProgramStarts();
 
 private:
@@ -215,6 +220,9 @@ void TestInstall::packageFiles_data()
     }
     QTest::newRow("scalable icon") << QStringLiteral("./usr/share/icons/hicolor/scalable/apps/%1.svg").arg(AppId)
                                    << false;
+    QTest::newRow("copyright") << "./usr/share/doc/mercatix/copyright" << false;
+    QTest::newRow("changelog") << "./usr/share/doc/mercatix/changelog.Debian.gz" << false;
+    QTest::newRow("manual page") << "./usr/share/man/man1/mercatix.1.gz" << false;
 }
 
 void TestInstall::packageFiles()
@@ -272,6 +280,78 @@ void TestInstall::packageInstallsWithApt()
     QVERIFY2(simulate.exitCode == 0, simulate.output.constData());
 }
 
+// Debian's own checks of a package: no error (a missing copyright file or changelog, a maintainer without an
+// address, a binary without hardening that Debian requires, a broken manual page). Warnings are shown, not failed.
+void TestInstall::lintianFindsNoErrors()
+{
+    const TCommand lintian = Run(QStringLiteral("lintian"), {"--fail-on", "error", m_package});
+    qInfo("%s", lintian.output.constData());
+    QVERIFY2(lintian.exitCode == 0, lintian.output.constData());
+    QVERIFY2(!lintian.output.contains("\nE: ") && !lintian.output.startsWith("E: "), lintian.output.constData());
+}
+
+// The program's own licence, and the notices of what is linked into it statically.
+void TestInstall::copyrightNamesTheLicences()
+{
+    QFile file(Installed(QStringLiteral("share/doc/mercatix/copyright")));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray copyright = file.readAll();
+    QVERIFY(copyright.startsWith("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"));
+    for (const char* part :
+         {"Files: *\nCopyright: 2026 Mercatix developers\nLicense: GPL-3+\n", "/usr/share/common-licenses/GPL-3",
+          "Zetetic LLC\nLicense: BSD-3-clause", "THIS SOFTWARE IS PROVIDED BY ZETETIC LLC",
+          "The library is in the public domain.", "License: Expat"}) {
+        QVERIFY2(copyright.contains(part), part);
+    }
+}
+
+// The changelog and the manual page, installed compressed, carry the project's version, as the package does.
+void TestInstall::compressedDocuments_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("firstLine");
+    const QString version = QStringLiteral(MERCATIX_VERSION);
+    QTest::newRow("changelog")
+        << "share/doc/mercatix/changelog.Debian.gz"
+        << QStringLiteral("mercatix (%1) bookworm; urgency=medium").arg(QStringLiteral(MERCATIX_PACKAGE_VERSION));
+    QTest::newRow("manual page") << "share/man/man1/mercatix.1.gz"
+                                 << QStringLiteral(".TH MERCATIX 1 \"%1\" \"Mercatix %2\" \"User Commands\"")
+                                        .arg(QStringLiteral(MERCATIX_RELEASE_DATE), version);
+}
+
+void TestInstall::compressedDocuments()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, firstLine);
+    const TCommand text = Run(QStringLiteral("gzip"), {"-dc", Installed(path)});
+    QVERIFY2(text.exitCode == 0, text.output.constData());
+    QCOMPARE(QString::fromUtf8(text.output).section(QLatin1Char('\n'), 0, 0), firstLine);
+}
+
+// The package (with the revision of its packaging after the project's version) and the metainfo carry the project's
+// version (the window's title is checked where the program starts), and the metainfo the project's licence.
+void TestInstall::versionAndLicence()
+{
+    const TCommand version = Run(QStringLiteral("dpkg-deb"), {"-f", m_package, "Version"});
+    QCOMPARE(version.output.trimmed(), QByteArray(MERCATIX_PACKAGE_VERSION));
+    QVERIFY(QByteArray(MERCATIX_PACKAGE_VERSION).startsWith(MERCATIX_VERSION "-"));
+    QFile file(Installed(QStringLiteral("share/metainfo/%1.metainfo.xml").arg(AppId)));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QXmlStreamReader metainfo(&file);
+    QStringList releases;
+    QString licence;
+    while (metainfo.readNext() != QXmlStreamReader::Invalid && !metainfo.atEnd()) {
+        if (metainfo.isStartElement() && metainfo.name() == QLatin1String("release")) {
+            releases.append(metainfo.attributes().value(QStringLiteral("version")).toString());
+        } else if (metainfo.isStartElement() && metainfo.name() == QLatin1String("project_license")) {
+            licence = metainfo.readElementText();
+        }
+    }
+    QVERIFY2(!metainfo.hasError(), qPrintable(metainfo.errorString()));
+    QCOMPARE(releases.value(0), QStringLiteral(MERCATIX_VERSION));
+    QCOMPARE(licence, QStringLiteral("GPL-3.0-or-later"));
+}
+
 void TestInstall::installedProgramStarts()
 {
     // The program as the package installs it, in a fresh home folder.
@@ -289,6 +369,8 @@ void TestInstall::installedProgramStarts()
 
     const TCommand start = Run(root + QStringLiteral("/usr/bin/mercatix"), {}, env, 60000);
     QVERIFY2(start.output.contains("shown desktop-file=" + AppId.toUtf8() + '\n'), start.output.constData());
+    // The window's title carries the version the package and its metainfo carry.
+    QVERIFY2(start.output.contains("title=Mercatix V" MERCATIX_VERSION "\n"), start.output.constData());
     QVERIFY2(start.exitCode == 0, start.output.constData());
     const QString data = home + QStringLiteral("/Documents/softcfg/");
     QVERIFY(QFileInfo(data + QStringLiteral("gleanbox.db")).size() > 0);
