@@ -217,15 +217,18 @@ void TestCollectionRun::emptySecondPageEndsTheRun()
     QCOMPARE(Messages(m_form).mid(Messages(m_form).size() - 2), QStringList({NothingSaved, Finished}));
 }
 
+// A stop pressed once the last page has downloaded, while it is being stored: the page is kept.
 void TestCollectionRun::stopDuringLastPage()
 {
+    m_server->SetHandler([](const QByteArray&) { return TResponseScript::WithLength(200, TSearchPages::Page(1)); });
     QPushButton* stop = m_form->RzBitBtn2;
-    m_server->SetHandler([stop](const QByteArray& request) {
-        const QByteArray target = TFakeMarketplace::Target(request);
-        if (target.endsWith("&s=2")) {
+    TMainForm* form = m_form;
+    connect(form->RzMemo2, &QPlainTextEdit::textChanged, stop, [form, stop]() {
+        const QStringList messages = Messages(form);
+        if (messages.size() >= 2 && messages.last() == Fetched
+            && messages.at(messages.size() - 2) == QStringLiteral("正在采集第3页")) {
             QMetaObject::invokeMethod(stop, &QPushButton::click, Qt::QueuedConnection);
         }
-        return TResponseScript::WithLength(200, TSearchPages::Page(1));
     });
     Collect(m_form, "desk", 3);
     QCOMPARE(m_server->Requests().size(), 3);

@@ -1,4 +1,5 @@
 #include "app/uStartup.h"
+#include "storage/TRunSchema.h"
 #include "storage/engine/TConnection.h"
 #include "storage/uConst.h"
 #include "tests/app/TMainFormFixture.h"
@@ -181,7 +182,7 @@ void TestDataFiles::closeRequestDuringTheUpgradeWaitsForIt()
     QCOMPARE(fixture.Boxes(), QStringList());
     QVERIFY(QFileInfo(IniPath).size() > 0); // the settings were loaded, and so they were saved
     QCOMPARE(QueryDatabaseFile(DbPath, QStringLiteral("SELECT verno FROM userver")).toString(),
-             QStringLiteral("1.0.2"));
+             QString::fromLatin1(TRunSchema::Version));
 }
 
 int main(int argc, char** argv)

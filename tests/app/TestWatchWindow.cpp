@@ -1,8 +1,8 @@
 // The watch lists in the window: the 监控 button and its window, a watch's run in the main window, and the
 // scheduler that runs due watches while the window is open.
 #include "app/TWatchScheduler.h"
-#include "app/uStartup.h"
 #include "app/TWatchWindow.h"
+#include "app/uStartup.h"
 #include "storage/TWatchList.h"
 #include "storage/uConst.h"
 #include "tests/app/TMainFormFixture.h"
@@ -170,12 +170,12 @@ void TestWatchWindow::manualRunIsRecordedAsTheWindows()
     m_form->edPageNum->setValue(1);
     QTest::mouseClick(m_form->RzBitBtn1, Qt::LeftButton);
     QTRY_VERIFY(!m_form->IsRunning());
-    QCOMPARE(QueryDatabaseFile(DbPath, "select source || ' ' || outcome || ' ' || rows_stored from collectrun")
-                 .toString(),
-             QStringLiteral("window complete 2"));
-    QCOMPARE(QueryDatabaseFile(DbPath, "select count(*) from goodslist where run_id = (select id from collectrun)")
-                 .toInt(),
-             2);
+    QCOMPARE(
+        QueryDatabaseFile(DbPath, "select source || ' ' || outcome || ' ' || rows_stored from collectrun").toString(),
+        QStringLiteral("window complete 2"));
+    QCOMPARE(
+        QueryDatabaseFile(DbPath, "select count(*) from goodslist where run_id = (select id from collectrun)").toInt(),
+        2);
     QVERIFY(!m_form->NextWatchPane->isVisible()); // no watch, no status pane
 }
 

@@ -83,13 +83,13 @@ void TestWindowBounds::storedBoundsAreFitted_data()
     QTest::newRow("negative, on no screen")
         << QByteArray("Left=-5000\r\nTop=-5000\r\nWidth=870\r\nHeight=500\r\n") << QRect(0, 0, 870, 500);
     QTest::newRow("negative size") << QByteArray("Left=100\r\nTop=50\r\nWidth=-870\r\nHeight=-500\r\n")
-                                   << QRect(100, 50, 801, 240);
+                                   << QRect(100, 50, 866, 240);
     QTest::newRow("zero size") << QByteArray("Left=100\r\nTop=50\r\nWidth=0\r\nHeight=0\r\n")
-                               << QRect(100, 50, 801, 240);
+                               << QRect(100, 50, 866, 240);
     QTest::newRow("1280 x 900 on 1024 x 768")
         << QByteArray("Left=100\r\nTop=50\r\nWidth=1280\r\nHeight=900\r\n") << PrimaryScreen;
     QTest::newRow("logo would cover the buttons")
-        << QByteArray("Left=100\r\nTop=50\r\nWidth=683\r\nHeight=400\r\n") << QRect(100, 50, 801, 400);
+        << QByteArray("Left=100\r\nTop=50\r\nWidth=683\r\nHeight=400\r\n") << QRect(100, 50, 866, 400);
     QTest::newRow("on the second screen")
         << QByteArray("Left=1030\r\nTop=50\r\nWidth=870\r\nHeight=500\r\n") << QRect(1030, 50, 870, 500);
     QTest::newRow("across the edge, mostly on the second screen")

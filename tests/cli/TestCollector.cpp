@@ -158,12 +158,12 @@ void TestCollector::goodUsage_data()
     QTest::addColumn<bool>("json");
     QTest::newRow("run, default pages") << QStringList{"run", "desk", "chair"} << int(TCollectorCommand::Run) << 3
                                         << false;
-    QTest::newRow("run, options anywhere") << QStringList{"run", "desk", "--json", "--pages", "100"}
-                                           << int(TCollectorCommand::Run) << 100 << true;
+    QTest::newRow("run, options anywhere")
+        << QStringList{"run", "desk", "--json", "--pages", "100"} << int(TCollectorCommand::Run) << 100 << true;
     QTest::newRow("watch add") << QStringList{"watch", "add", "desk", "--every", "0.5", "--drop", "10", "--below", "0"}
                                << int(TCollectorCommand::WatchAdd) << 3 << false;
-    QTest::newRow("watch run all") << QStringList{"watch", "run", "--all", "--json"}
-                                   << int(TCollectorCommand::WatchRun) << 3 << true;
+    QTest::newRow("watch run all") << QStringList{"watch", "run", "--all", "--json"} << int(TCollectorCommand::WatchRun)
+                                   << 3 << true;
     QTest::newRow("help") << QStringList{"--help"} << int(TCollectorCommand::Help) << 3 << false;
 }
 
@@ -256,8 +256,8 @@ void TestCollector::watchOverTwoDaysComparesAndAlerts()
 {
     QCOMPARE(Execute({"watch", "add", "desk", "--pages", "1", "--drop", "15", "--below", "5"}),
              TCollector::AllComplete);
-    m_server->Enqueue(TResponseScript::WithLength(
-        200, PageOf({Listing(1, "100.00"), Listing(2, "50.00"), Listing(3, "30.00")})));
+    m_server->Enqueue(
+        TResponseScript::WithLength(200, PageOf({Listing(1, "100.00"), Listing(2, "50.00"), Listing(3, "30.00")})));
     QCOMPARE(Execute({"watch", "run", "--json"}), TCollector::AllComplete);
     QJsonObject day = QJsonDocument::fromJson(m_out.trimmed().toUtf8()).object();
     QCOMPARE(day.value("alerts").toArray().size(), 0);
