@@ -10,8 +10,10 @@
 #include "ui/uDelayFunc.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 
@@ -30,6 +32,7 @@ TMainForm::TMainForm(TDM* dm, TRunParams params, QWidget* parent)
     RzBitBtn2->setEnabled(false); // no run to stop yet
     m_statusHint = RzStatusPane1->text();
     SetUpSearchBox();
+    cbSearch->setFocus(); // the window opens with the keyword box ready for typing, not on 采集
     FormCreate();
 }
 
@@ -77,6 +80,9 @@ void TMainForm::InitAfterCreate()
     show();
     raise();
     activateWindow();
+    // Typing goes to the keyword at once; the keyword shown is selected, so typing replaces it.
+    cbSearch->setFocus(Qt::ActiveWindowFocusReason);
+    cbSearch->lineEdit()->selectAll();
     emit Initialised();
     PrepareLibrary();
 }

@@ -12,6 +12,7 @@
 #include "ui/TApplication.h"
 #include "ui/TNumberEdit.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QHeaderView>
@@ -108,6 +109,7 @@ private slots:
     void keywordReachesServerIntact_data();
     void keywordReachesServerIntact();
     void keywordOutsideCodePageIsRefused();
+    void enterInKeywordBoxStartsRun_data();
     void enterInKeywordBoxStartsRun();
 
 private:
@@ -625,18 +627,37 @@ void TestCollectionRun::keywordOutsideCodePageIsRefused()
     QCOMPARE(m_form->RzMemo2->toPlainText(), QString());
 }
 
+// A key typed by the user goes to the focus widget: the combo box, which is its line edit's focus proxy and hands
+// the key on to the line edit without the line edit's event filters. Enter starts one run and adds no history.
+void TestCollectionRun::enterInKeywordBoxStartsRun_data()
+{
+    QTest::addColumn<bool>("toLineEdit");
+    QTest::addColumn<int>("key");
+    QTest::newRow("Return to the combo box, as a display server sends it") << false << int(Qt::Key_Return);
+    QTest::newRow("Enter of the keypad to the combo box") << false << int(Qt::Key_Enter);
+    QTest::newRow("Return to the line edit") << true << int(Qt::Key_Return);
+}
+
 void TestCollectionRun::enterInKeywordBoxStartsRun()
 {
+    QFETCH(bool, toLineEdit);
+    QFETCH(int, key);
     m_server->SetHandler([](const QByteArray&) { return TResponseScript::WithLength(200, TSearchPages::Page(2)); });
     m_form->edPageNum->setValue(1);
     QLineEdit* box = m_form->cbSearch->lineEdit();
     box->setText(QString(150, QLatin1Char('k')));
     QCOMPARE(box->text().size(), TMainForm::MaxKeywordLength);
     box->setText(QStringLiteral("desk"));
+    QVERIFY(QTest::qWaitForWindowActive(m_form));
     box->setFocus();
-    QTest::keyClick(box, Qt::Key_Return);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(m_form->cbSearch));
+    const int history = m_form->cbSearch->count();
+    QTest::keyClick(toLineEdit ? static_cast<QWidget*>(box) : m_form->cbSearch, Qt::Key(key));
     QCOMPARE(Targets(*m_server), QList<QByteArray>({"/search?q=desk"}));
+    QCOMPARE(Messages(m_form).count(Start), 1);
     QCOMPARE(Messages(m_form).last(), Finished);
+    QCOMPARE(m_form->cbSearch->count(), history);
+    QCOMPARE(m_form->cbSearch->currentText(), QStringLiteral("desk"));
 }
 
 int main(int argc, char** argv)
