@@ -145,8 +145,9 @@ private:
     // The keyword box's length limit, and Enter in it starts a run.
     void SetUpSearchBox();
     // Logs "原因：" and the cause, and keeps it in the status pane until the next run; an empty cause logs
-    // nothing and gives the pane its hint back.
-    void ShowReason(const QString& cause);
+    // nothing and gives the pane its hint back. A redirect's whole address, which the cause shortens, goes
+    // to the log on a line of its own.
+    void ShowReason(const QString& cause, const QString& address = {});
     void FormCreate();
     void FormClose();
     void CreateControls();

@@ -137,7 +137,7 @@ void TMainForm::SetUpSearchBox()
     cbSearch->lineEdit()->installEventFilter(enter);
 }
 
-void TMainForm::ShowReason(const QString& cause)
+void TMainForm::ShowReason(const QString& cause, const QString& address)
 {
     if (cause.isEmpty()) {
         RzStatusPane1->setText(m_statusHint);
@@ -146,6 +146,9 @@ void TMainForm::ShowReason(const QString& cause)
     }
     const QString line = QStringLiteral("原因：") + cause;
     AddLog(line);
+    if (!address.isEmpty()) {
+        AddLog(QStringLiteral("转到的完整地址：") + address);
+    }
     RzStatusPane1->setText(line);
     RzStatusPane1->setToolTip(line);
 }
@@ -205,7 +208,7 @@ bool TMainForm::CollectPages(const QString& keyword, int pageCount)
         }
         if (text.isEmpty()) {
             AddLog(QStringLiteral("错误： ") + keyword);
-            ShowReason(TRunReason::Of(download, m_pageResult, m_params));
+            ShowReason(TRunReason::Of(download, m_pageResult, m_params), TRunReason::FullAddress(download));
             break;
         }
         QString error;
@@ -219,7 +222,7 @@ bool TMainForm::CollectPages(const QString& keyword, int pageCount)
         }
         if (count <= 0) {
             AddLog(QStringLiteral("没有数据保存"));
-            ShowReason(TRunReason::Of(download, m_pageResult, m_params));
+            ShowReason(TRunReason::Of(download, m_pageResult, m_params), TRunReason::FullAddress(download));
             break;
         }
         stored += count;

@@ -4,6 +4,7 @@
 #include "storage/TListingReader.h"
 
 #include <QByteArray>
+#include <QRegularExpression>
 
 #include <utility>
 
@@ -68,6 +69,7 @@ TPageData::Block TPageData::Extract(QString page)
     }
     if (block.Text.isEmpty()) {
         block.Title = Title(page);
+        block.AsksLogin = block.Framing == NoFraming && AsksLogin(page);
     }
     return block;
 }
@@ -94,11 +96,22 @@ TPageData::Utf8Block TPageData::ExtractUtf8(QByteArray page)
         break;
     }
     if (block.IsEmpty()) {
-        block.Title = Title(QString::fromUtf8(page));
+        const QString text = QString::fromUtf8(page);
+        block.Title = Title(text);
+        block.AsksLogin = block.Framing == NoFraming && AsksLogin(text);
         block.Page.clear();
         block.Start = 0;
     }
     return block;
+}
+
+bool TPageData::AsksLogin(QStringView page)
+{
+    static const QRegularExpression password(QStringLiteral(R"(<input\b[^>]*\btype\s*=\s*["']?password\b)"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression form(QStringLiteral(R"(<form\b[^>]*(login|log-in|signin|sign-in|登录))"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    return password.match(page).hasMatch() || form.match(page).hasMatch();
 }
 
 QString TPageData::Title(QStringView page)

@@ -39,7 +39,8 @@ TPageResult TPagePipeline::Cut(QString page, QString* block)
         return {0, cut.Framing, TPageFailure::None, {}};
     }
     if (cut.Framing == TPageData::NoFraming) {
-        return Failed(cut.Framing, TPageFailure::NoBlock, std::move(cut.Title));
+        return Failed(cut.Framing, cut.AsksLogin ? TPageFailure::LoginPage : TPageFailure::NoBlock,
+                      std::move(cut.Title));
     }
     return Failed(cut.Framing, TPageFailure::CutOff);
 }
@@ -51,7 +52,8 @@ TPageResult TPagePipeline::RunUtf8(const QString& keyword, QByteArray page)
         return StoreUtf8(keyword, std::move(cut.Page), cut.Start, cut.Framing);
     }
     if (cut.Framing == TPageData::NoFraming) {
-        return Failed(cut.Framing, TPageFailure::NoBlock, std::move(cut.Title));
+        return Failed(cut.Framing, cut.AsksLogin ? TPageFailure::LoginPage : TPageFailure::NoBlock,
+                      std::move(cut.Title));
     }
     return Failed(cut.Framing, TPageFailure::CutOff);
 }

@@ -515,8 +515,19 @@ void TestCollectionRun::failedRunSaysWhy_data()
     QTest::newRow("redirect to https")
         << TResponseScript::WithLength(302, "", {"Location: https://s.taobao.com/search?q=desk"}) << false
         << noBlock("服务器要求 HTTPS 或登录：HTTP 302，转到 https://s.taobao.com/search?q=desk");
-    QTest::newRow("login page") << page("<html><head><title>亲，请登录</title></head><body>…</body></html>") << false
-                                << noBlock("页面中没有商品数据：亲，请登录");
+    const QString longTarget
+        = QStringLiteral("https://login.example/member/login.jhtml?redirectURL=") + QString(300, QLatin1Char('x'));
+    QTest::newRow("redirect to a long address: short cause, whole address in the log")
+        << TResponseScript::WithLength(302, "", {"Location: " + longTarget.toLatin1()}) << false
+        << QStringList({error, QStringLiteral("原因：服务器要求 HTTPS 或登录：HTTP 302，转到 https://login.example/…"),
+                        QStringLiteral("转到的完整地址：") + longTarget, Finished});
+    QTest::newRow("page titled like a login page")
+        << page("<html><head><title>亲，请登录</title></head><body>…</body></html>") << false
+        << noBlock("页面中没有商品数据：亲，请登录");
+    QTest::newRow("login form") << page("<html><head><title>亲，请登录</title></head><body><form id=\"login-form\" "
+                                        "method=post><input name=TPL_username><input type=password name=TPL_password>"
+                                        "</form></body></html>")
+                                << false << noBlock("网站要求先登录才能搜索（返回的是登录页）：亲，请登录");
     QTest::newRow("empty page") << page("") << false << noBlock("页面中没有商品数据");
     QTest::newRow("binary garbage") << page("\x89PNG\r\n\x1a\n\xff\xd8\xff\xe0") << false
                                     << noBlock("页面不是有效的 UTF-8 文本");
