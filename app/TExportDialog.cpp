@@ -152,6 +152,12 @@ void TExportDialog::Propose(const QString& folder, const QString& keyword, TExpo
     const QString base
         = folder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) : folder;
     edPath->setText(QDir::toNativeSeparators(QDir(base).filePath(ProposedName(keyword, format, now))));
+    for (const QString& text : {keyword, keyword.trimmed()}) {
+        if (const int at = cbKeyword->findText(text); at >= 0) {
+            cbKeyword->setCurrentIndex(at);
+            break;
+        }
+    }
 }
 
 void TExportDialog::FormatChanged()
@@ -159,10 +165,13 @@ void TExportDialog::FormatChanged()
     edPath->setText(QDir::toNativeSeparators(WithSuffix(Path(), Format())));
 }
 
+// The file dialog does not ask about an existing file: the export asks once, whether the file was chosen here
+// or typed.
 void TExportDialog::Browse()
 {
     const QString filter = Format() == TExportRequest::Csv ? rbCsv->text() : rbXlsx->text();
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("导出到"), Path(), filter);
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("导出到"), Path(), filter, nullptr,
+                                                      QFileDialog::DontConfirmOverwrite);
     if (!path.isEmpty()) {
         edPath->setText(QDir::toNativeSeparators(WithSuffix(path, Format())));
     }

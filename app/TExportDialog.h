@@ -47,6 +47,7 @@ public:
     static void SetTestHook(Hook hook);
 
     // Proposes "<keyword>_<yyyyMMdd-HHmm>" in the folder, in the format; an empty folder means the documents folder.
+    // The keyword list starts on the keyword when it holds it.
     void Propose(const QString& folder, const QString& keyword, TExportRequest::Format format, const QDateTime& now);
     // The file name proposed for a keyword at a time, without the folder.
     static QString ProposedName(const QString& keyword, TExportRequest::Format format, const QDateTime& now);

@@ -21,16 +21,38 @@ TLibraryModel::TLibraryModel(TLibraryWorker* worker, std::vector<TColumn> column
 void TLibraryModel::SetView(const TLibraryFilter& filter, bool grouped)
 {
     m_filter = filter;
-    if (grouped != m_grouped) {
-        m_sort = TLibrarySort(); // the other view has other columns
-    }
     m_grouped = grouped;
+    if (ColumnOfField(m_sort.Column) < 0) {
+        m_sort = TLibrarySort();
+    }
     Start();
 }
 
 void TLibraryModel::Refresh()
 {
     Start();
+}
+
+void TLibraryModel::Interrupt()
+{
+    m_current = 0; // a job of this view that is already past Cancel returns without reading
+    m_worker->Cancel(this);
+    m_pending.clear();
+}
+
+int TLibraryModel::ColumnOfField(const QString& field) const
+{
+    for (size_t column = 0; column < Columns().size(); ++column) {
+        if (!field.isEmpty() && Columns()[column].Field == field) {
+            return static_cast<int>(column);
+        }
+    }
+    return -1;
+}
+
+bool TLibraryModel::IsInterruption(const QString& error)
+{
+    return error == QLatin1String("interrupted");
 }
 
 void TLibraryModel::sort(int column, Qt::SortOrder order)
@@ -44,11 +66,12 @@ void TLibraryModel::sort(int column, Qt::SortOrder order)
 void TLibraryModel::Start()
 {
     beginResetModel();
-    m_worker->Cancel();
+    m_worker->Cancel(this);
     ++m_generation;
     m_current = m_generation;
     m_pages.clear();
     m_pending.clear();
+    m_failed.clear();
     m_rows = 0;
     m_total = -1;
     m_listings = -1;
@@ -59,7 +82,7 @@ void TLibraryModel::Start()
     const TLibrarySort sort = m_sort;
     const bool grouped = m_grouped;
     QPointer<TLibraryModel> self(this);
-    m_worker->Post([=, this](TLibraryQuery& query) {
+    m_worker->Post(this, [=, this](TLibraryQuery& query) {
         QString error;
         if (m_current != generation) {
             return;
@@ -67,21 +90,24 @@ void TLibraryModel::Start()
         if (!query.IsOpen() || !query.SetView(filter, sort, grouped, &error)) {
             quint64 expected = generation;
             m_current.compare_exchange_strong(expected, 0); // no page of this view can be read
-            if (error.isEmpty()) {
-                error = QStringLiteral("数据库未打开");
+            if (!query.IsOpen()) {
+                error = m_worker->NotOpenError();
             }
             QMetaObject::invokeMethod(
                 self, [=]() { self->TakeCounts(generation, 0, 0, true, error); }, Qt::QueuedConnection);
         }
     });
     RequestPage(0);
-    m_worker->Post([=, this](TLibraryQuery& query) {
-        if (m_current != generation || !query.IsOpen()) {
-            return;
+    m_worker->Post(this, [=, this](TLibraryQuery& query) {
+        if (m_current != generation) {
+            return; // a newer view, or this one could not be set (it said why)
         }
         QString error;
         qint64 total = 0;
-        const bool counted = query.Count(&total, &error);
+        const bool counted = query.IsOpen() && query.Count(&total, &error);
+        if (!counted && error.isEmpty()) {
+            error = m_worker->NotOpenError();
+        }
         QMetaObject::invokeMethod(
             self, [=]() { self->TakeCounts(generation, total, -1, false, counted ? QString() : error); },
             Qt::QueuedConnection);
@@ -89,10 +115,10 @@ void TLibraryModel::Start()
             return;
         }
         qint64 listings = 0;
-        if (query.CountListings(&listings, &error)) {
-            QMetaObject::invokeMethod(
-                self, [=]() { self->TakeCounts(generation, total, listings, true, QString()); }, Qt::QueuedConnection);
-        }
+        const bool distinct = query.CountListings(&listings, &error);
+        QMetaObject::invokeMethod(
+            self, [=]() { self->TakeCounts(generation, total, listings, true, distinct ? QString() : error); },
+            Qt::QueuedConnection);
     });
 }
 
@@ -125,21 +151,24 @@ TLibraryModel::TPlan TLibraryModel::PlanOf(int page) const
 
 void TLibraryModel::RequestPage(int page) const
 {
-    if (page < 0 || m_pages.contains(page) || m_pending.contains(page)) {
-        return;
+    if (page < 0 || m_pages.contains(page) || m_pending.contains(page) || m_failed.contains(page)
+        || m_current != m_generation) {
+        return; // loaded, on its way, failed, or no view is set to read it from
     }
     m_pending.insert(page);
     const TPlan plan = PlanOf(page);
     const quint64 generation = m_generation;
     QPointer<TLibraryModel> self(const_cast<TLibraryModel*>(this));
-    m_worker->Post([=, this](TLibraryQuery& query) {
-        if (m_current != generation || !query.IsOpen()) {
-            return;
+    m_worker->Post(this, [=, this](TLibraryQuery& query) {
+        if (m_current != generation) {
+            return; // a newer view, or this one could not be set (it said why)
         }
         std::vector<TLibraryQuery::TRow> rows;
-        QString error;
+        QString error = query.IsOpen() ? QString() : m_worker->NotOpenError();
         bool ok = false;
-        switch (plan.Kind) {
+        switch (error.isEmpty() ? plan.Kind : TPlan::None) {
+        case TPlan::None:
+            break;
         case TPlan::Start:
             ok = query.Page(nullptr, false, plan.Limit, &rows, &error);
             break;
@@ -172,6 +201,10 @@ void TLibraryModel::TakePage(quint64 generation, int page, std::vector<TLibraryQ
     }
     m_pending.remove(page);
     if (!error.isEmpty()) {
+        // The page's rows stay empty and the view says why; an interrupted read is asked for again.
+        if (!IsInterruption(error)) {
+            m_failed.insert(page);
+        }
         emit QueryFailed(error);
         return;
     }

@@ -35,10 +35,18 @@ public:
     TLibraryModel(TLibraryWorker* worker, std::vector<TColumn> columns, std::vector<TColumn> groupColumns,
                   QObject* parent = nullptr);
 
-    // Shows a new view from its first row; the sort stays as it was.
+    // Shows a new view from its first row. The sort stays on its column; a column the other view lacks
+    // (the grouped view's own) leaves the rows in the order of collection.
     void SetView(const TLibraryFilter& filter, bool grouped);
     // Reads the same view again, with the rows stored meanwhile.
     void Refresh();
+    // Drops the jobs of this model that wait and interrupts the one that runs; no rows are read until the
+    // view is read anew (SetView, Refresh or a sort), which the caller is about to do.
+    void Interrupt();
+    // The column of a field in the view shown; -1 when it has none.
+    int ColumnOfField(const QString& field) const;
+    // The text of a failure a newer request caused, which is no failure of the view.
+    static bool IsInterruption(const QString& error);
     const TLibraryFilter& Filter() const { return m_filter; }
     bool Grouped() const { return m_grouped; }
     const TLibrarySort& Sort() const { return m_sort; }
@@ -66,7 +74,7 @@ signals:
 private:
     struct TPlan
     {
-        enum Kind { Start, After, Before, End, At } Kind = Start;
+        enum Kind { None, Start, After, Before, End, At } Kind = Start; // None: the page cannot be read
         TLibraryQuery::TPageKey Key;
         int Limit = PageRows;
         qint64 Offset = 0;
@@ -95,4 +103,5 @@ private:
     qint64 m_listings = -1;
     mutable QHash<int, std::vector<TLibraryQuery::TRow>> m_pages;
     mutable QSet<int> m_pending;
+    QSet<int> m_failed; // pages whose read failed: not asked for again until the view is read anew
 };

@@ -3,6 +3,7 @@
 #include "app/TExportDialog.h"
 #include "app/TLibraryModel.h"
 #include "app/TPriceChart.h"
+#include "app/TWindowBounds.h"
 #include "library/TLibraryWorker.h"
 #include "storage/engine/TRowSet.h"
 #include "storage/engine/TRowSetModel.h"
@@ -13,22 +14,25 @@
 #include "ui/TLinkDelegate.h"
 #include "ui/TMessageBox.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
-#include <QDoubleValidator>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <cmath>
 #include <set>
 
 namespace {
@@ -91,6 +95,7 @@ QPushButton* NewButton(QWidget* parent, const char* name, const QString& text)
     return button;
 }
 
+// A price bound as typed: null when empty; not ok unless it is a finite number ("inf" and "nan" are none).
 QVariant PriceOf(const QLineEdit* edit, bool* ok)
 {
     const QString text = edit->text().trimmed();
@@ -99,23 +104,43 @@ QVariant PriceOf(const QLineEdit* edit, bool* ok)
         return QVariant();
     }
     const double value = QLocale::c().toDouble(text, ok);
+    *ok = *ok && std::isfinite(value);
     return *ok ? QVariant(value) : QVariant();
+}
+
+// The text of a keyword in the keyword list; the rows stored without one have an entry of their own.
+QString KeywordTitle(const QString& keyword, qint64 rows)
+{
+    return QStringLiteral("%1（%2）").arg(keyword.isEmpty() ? QStringLiteral("（无关键字）") : keyword).arg(rows);
+}
+
+// The outer frame of a shown window on each side; none for a window not shown.
+QMargins FrameOf(const QWidget* window)
+{
+    if (window == nullptr || !window->isVisible()) {
+        return {};
+    }
+    const QRect inner = window->geometry();
+    const QRect outer = window->frameGeometry();
+    return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+            outer.bottom() - inner.bottom()};
 }
 } // namespace
 
 TLibraryWindow::TLibraryWindow(const TDM* dm, const QString& connectionString, ExportStarter startExport,
-                               QWidget* parent, std::unique_ptr<TLibraryWorker> worker)
+                               QWidget* parent, std::unique_ptr<TLibraryWorker> worker, TExportChoice* exportChoice)
     : QWidget(parent, Qt::Window)
     , m_connectionString(connectionString)
     , m_worker(worker != nullptr ? std::move(worker) : std::make_unique<TLibraryWorker>(connectionString))
     , m_startExport(std::move(startExport))
+    , m_exportChoice(exportChoice != nullptr ? exportChoice : &m_ownChoice)
 {
     setObjectName("LibraryWindow");
     setWindowTitle(QStringLiteral("数据库"));
-    resize(1100, 640);
     m_model = new TLibraryModel(m_worker.get(), RowColumns(dm), GroupColumns(dm), this);
     CreateControls();
     CreateGrid(dm);
+    FitToScreen();
     QPointer<TLibraryWindow> self(this);
     m_worker->Keep([self](TLibraryQuery& query) {
         const TLibrarySql::TSchema schema = query.Schema();
@@ -125,10 +150,9 @@ TLibraryWindow::TLibraryWindow(const TDM* dm, const QString& connectionString, E
     RefreshAll();
 }
 
-// The worker ends before the model it reports to.
+// The worker ends before the model it reports to; it drops every job that waits.
 TLibraryWindow::~TLibraryWindow()
 {
-    m_worker->Cancel();
     m_worker.reset();
 }
 
@@ -143,6 +167,7 @@ void TLibraryWindow::CreateControls()
     layout->addWidget(CreateFilterBar());
     auto* splitter = new QSplitter(Qt::Horizontal, this);
     splitter->setObjectName("splitter");
+    splitter->setChildrenCollapsible(false);
     grid = new TGridView(splitter);
     grid->setObjectName("grid");
     chart = new TPriceChart(splitter);
@@ -151,50 +176,77 @@ void TLibraryWindow::CreateControls()
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 2);
     layout->addWidget(splitter, 1);
-    lblStatus = new QLabel(this);
-    lblStatus->setObjectName("lblStatus");
-    layout->addWidget(lblStatus);
+    layout->addWidget(CreateActionBar());
     m_applyTimer = new QTimer(this);
     m_applyTimer->setSingleShot(true);
     m_applyTimer->setInterval(TypingPauseMs);
     connect(m_applyTimer, &QTimer::timeout, this, &TLibraryWindow::ApplyFilter);
-    auto* refresh = new QShortcut(QKeySequence(Qt::Key_F5), this);
-    refresh->setContext(Qt::WindowShortcut);
-    connect(refresh, &QShortcut::activated, this, &TLibraryWindow::RefreshAll);
+    CreateShortcuts();
 }
 
+void TLibraryWindow::CreateShortcuts()
+{
+    const auto add = [this](const QKeySequence& keys, auto action) {
+        auto* shortcut = new QShortcut(keys, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, action);
+    };
+    add(QKeySequence(Qt::Key_F5), &TLibraryWindow::RefreshAll);
+    add(QKeySequence::Find, [this]() {
+        edSearch->setFocus(Qt::ShortcutFocusReason);
+        edSearch->selectAll();
+    });
+    add(QKeySequence(Qt::Key_Escape), &QWidget::close);
+}
+
+// Two rows, so that nothing overlaps on a small screen: the search, the keyword and the view; then the price
+// range, the location and the day of collection.
 QWidget* TLibraryWindow::CreateFilterBar()
 {
     auto* bar = new QWidget(this);
-    auto* row = new QHBoxLayout(bar);
-    row->setContentsMargins(0, 0, 0, 0);
+    bar->setObjectName("filterBar");
     edSearch = NewEdit(bar, "edSearch", QStringLiteral("搜索标题、旺旺昵称、地点"), 0);
+    edSearch->setMinimumWidth(MinSearchWidth);
     cbKeyword = new QComboBox(bar);
     cbKeyword->setObjectName("cbKeyword");
     cbKeyword->setMinimumContentsLength(14);
-    cbKeyword->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    cbKeyword->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     cbKeyword->addItem(QStringLiteral("全部关键字"));
-    edMinPrice = NewEdit(bar, "edMinPrice", QStringLiteral("最低价"), 70);
-    edMaxPrice = NewEdit(bar, "edMaxPrice", QStringLiteral("最高价"), 70);
-    edLocation = NewEdit(bar, "edLocation", QStringLiteral("地点"), 90);
+    chkGroup = new QCheckBox(QStringLiteral("合并相同商品"), bar);
+    chkGroup->setObjectName("chkGroup");
+    btnRefresh = NewButton(bar, "btnRefresh", QStringLiteral("刷新"));
+    btnRefresh->setToolTip(QStringLiteral("重新读取数据库（F5）"));
+    edMinPrice = NewEdit(bar, "edMinPrice", QStringLiteral("最低价"), 80);
+    edMaxPrice = NewEdit(bar, "edMaxPrice", QStringLiteral("最高价"), 80);
+    edLocation = NewEdit(bar, "edLocation", QStringLiteral("地点"), 110);
     chkDate = new QCheckBox(QStringLiteral("采集日期"), bar);
     chkDate->setObjectName("chkDate");
     deDate = new QDateEdit(QDate::currentDate(), bar);
     deDate->setObjectName("deDate");
     deDate->setCalendarPopup(true);
     deDate->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-    chkGroup = new QCheckBox(QStringLiteral("合并相同商品"), bar);
-    chkGroup->setObjectName("chkGroup");
-    btnRefresh = NewButton(bar, "btnRefresh", QStringLiteral("刷新"));
-    btnRefresh->setToolTip(QStringLiteral("重新读取数据库（F5）"));
-    btnExport = NewButton(bar, "btnExport", QStringLiteral("导出"));
-    btnDelete = NewButton(bar, "btnDelete", QStringLiteral("删除所选"));
-    btnDeleteKeyword = NewButton(bar, "btnDeleteKeyword", QStringLiteral("删除该关键字"));
-    for (QWidget* widget : std::initializer_list<QWidget*>{edSearch, cbKeyword, edMinPrice, new QLabel("–", bar),
-                                                           edMaxPrice, edLocation, chkDate, deDate, chkGroup,
-                                                           btnRefresh, btnExport, btnDelete, btnDeleteKeyword}) {
-        row->addWidget(widget, widget == edSearch ? 1 : 0);
+    auto* rows = new QVBoxLayout(bar);
+    rows->setContentsMargins(0, 0, 0, 0);
+    auto* first = new QHBoxLayout;
+    first->addWidget(edSearch, 1);
+    for (QWidget* widget : std::initializer_list<QWidget*>{cbKeyword, chkGroup, btnRefresh}) {
+        first->addWidget(widget);
     }
+    auto* second = new QHBoxLayout;
+    auto* dash = new QLabel(QStringLiteral("–"), bar);
+    dash->setObjectName("lblPriceDash");
+    for (QWidget* widget : std::initializer_list<QWidget*>{edMinPrice, dash, edMaxPrice, edLocation, chkDate, deDate}) {
+        second->addWidget(widget);
+    }
+    second->addStretch(1);
+    rows->addLayout(first);
+    rows->addLayout(second);
+    ConnectFilterBar();
+    return bar;
+}
+
+void TLibraryWindow::ConnectFilterBar()
+{
     for (QLineEdit* edit : {edSearch, edMinPrice, edMaxPrice, edLocation}) {
         connect(edit, &QLineEdit::textChanged, this, &TLibraryWindow::ScheduleApply);
     }
@@ -207,6 +259,27 @@ QWidget* TLibraryWindow::CreateFilterBar()
     });
     connect(chkGroup, &QCheckBox::toggled, this, &TLibraryWindow::ApplyFilter);
     connect(btnRefresh, &QPushButton::clicked, this, &TLibraryWindow::RefreshAll);
+}
+
+// The status line, and beside it what acts on the rows.
+QWidget* TLibraryWindow::CreateActionBar()
+{
+    auto* bar = new QWidget(this);
+    bar->setObjectName("actionBar");
+    lblStatus = new QLabel(bar);
+    lblStatus->setObjectName("lblStatus");
+    lblStatus->setWordWrap(true);
+    // However long a message is, it never widens the window.
+    lblStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    btnExport = NewButton(bar, "btnExport", QStringLiteral("导出"));
+    btnDelete = NewButton(bar, "btnDelete", QStringLiteral("删除所选"));
+    btnDeleteKeyword = NewButton(bar, "btnDeleteKeyword", QStringLiteral("删除该关键字"));
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(lblStatus, 1);
+    for (QPushButton* button : {btnExport, btnDelete, btnDeleteKeyword}) {
+        row->addWidget(button);
+    }
     connect(btnExport, &QPushButton::clicked, this, &TLibraryWindow::ExportClick);
     connect(btnDelete, &QPushButton::clicked, this, &TLibraryWindow::DeleteClick);
     connect(btnDeleteKeyword, &QPushButton::clicked, this, &TLibraryWindow::DeleteKeywordClick);
@@ -221,14 +294,39 @@ void TLibraryWindow::CreateGrid(const TDM* dm)
     grid->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     grid->horizontalHeader()->setSortIndicatorShown(true);
     grid->setSortingEnabled(true);
-    TGoodsGrid::AttachActions(grid);
+    TGoodsGrid::AttachActions(grid, TGoodsGrid::DetailPageColumn(grid, TRowSetModel::FieldNameRole));
     connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex& current) {
         static_cast<TIndicatorHeader*>(grid->verticalHeader())->SetCurrentRow(current.row());
     });
-    connect(m_model, &QAbstractItemModel::modelReset, this, &TLibraryWindow::MarkLinkColumns);
+    connect(grid, &QTableView::clicked, this, &TLibraryWindow::OpenLinkCell);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &TLibraryWindow::ViewReset);
     connect(m_model, &TLibraryModel::CountsChanged, this, &TLibraryWindow::ShowCounts);
     connect(m_model, &TLibraryModel::QueryFailed, this, &TLibraryWindow::ShowError);
     MarkLinkColumns();
+}
+
+// Opens at its default size where the screen of its parent (else the primary screen) has room, centred on
+// that screen; on a smaller screen it takes the screen's available area.
+void TLibraryWindow::FitToScreen()
+{
+    const QWidget* anchor = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
+    const QScreen* screen = anchor != nullptr ? anchor->screen() : QGuiApplication::primaryScreen();
+    const QRect area = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, DefaultWidth, DefaultHeight);
+    const QMargins frame = FrameOf(anchor);
+    TWindowBounds::TBounds wanted;
+    wanted.Width = DefaultWidth;
+    wanted.Height = DefaultHeight;
+    wanted.Left = area.center().x() - (DefaultWidth + frame.left() + frame.right()) / 2;
+    wanted.Top = area.center().y() - (DefaultHeight + frame.top() + frame.bottom()) / 2;
+    const TWindowBounds::TPlacement placement = TWindowBounds::FitToArea(wanted, frame, area, minimumSizeHint());
+    move(placement.Pos);
+    resize(placement.Size);
+}
+
+void TLibraryWindow::ViewReset()
+{
+    MarkLinkColumns();
+    ShowSortIndicator();
 }
 
 void TLibraryWindow::MarkLinkColumns()
@@ -245,9 +343,40 @@ void TLibraryWindow::MarkLinkColumns()
     m_linkDelegate->SetLinkColumns(links);
 }
 
+// The indicator follows the column the rows are sorted by, wherever the view shows it.
+void TLibraryWindow::ShowSortIndicator()
+{
+    QHeaderView* header = grid->horizontalHeader();
+    const TLibrarySort& sort = m_model->Sort();
+    const QSignalBlocker quiet(header); // the rows are already read in this order
+    header->setSortIndicator(m_model->ColumnOfField(sort.Column),
+                             sort.Descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+}
+
+void TLibraryWindow::OpenLinkCell(const QModelIndex& index)
+{
+    if (!index.isValid() || !m_model->IsLoaded(index.row())) {
+        return;
+    }
+    QString error;
+    if (!TGoodsGrid::OpenLinkValue(index.data().toString(), &error)) {
+        ShowError(QStringLiteral("无法打开网页：") + error);
+    }
+}
+
+// The query that runs is for text that is no longer there: it ends at once, and the new view is read after
+// the typing pause. A filter that cannot be applied leaves the view as it is and says why.
 void TLibraryWindow::ScheduleApply()
 {
-    m_worker->Cancel(); // the query that runs is for text that is no longer there
+    TLibraryFilter filter;
+    QString error;
+    if (!ReadFilter(&filter, &error)) {
+        m_applyTimer->stop();
+        ShowError(error);
+        return;
+    }
+    m_model->Interrupt();
+    m_worker->Cancel(chart);
     m_applyTimer->start();
 }
 
@@ -255,7 +384,7 @@ bool TLibraryWindow::ReadFilter(TLibraryFilter* filter, QString* error) const
 {
     filter->Search = edSearch->text();
     filter->ByKeyword = cbKeyword->currentIndex() > 0;
-    filter->Keyword = cbKeyword->currentData().toString();
+    filter->Keyword = filter->ByKeyword ? cbKeyword->currentData().toString() : QString();
     bool ok = false;
     filter->MinPrice = PriceOf(edMinPrice, &ok);
     if (!ok) {
@@ -310,35 +439,45 @@ void TLibraryWindow::ShowCounts()
                    .arg(total)
                    .arg(listings < 0 ? QStringLiteral("…") : QString::number(listings));
     }
-    lblStatus->setStyleSheet(QString());
-    lblStatus->setText(text);
+    ShowStatus(text, false);
 }
 
+// A failure stays in the status line until the next view is read.
 void TLibraryWindow::ShowError(const QString& error)
 {
-    if (error == QLatin1String("interrupted")) {
+    if (TLibraryModel::IsInterruption(error)) {
         return; // a newer query took its place
     }
     m_error = error;
-    lblStatus->setStyleSheet(QStringLiteral("color: #c00000"));
-    lblStatus->setText(error);
+    ShowStatus(error, true);
+}
+
+void TLibraryWindow::ShowStatus(const QString& text, bool failure)
+{
+    lblStatus->setStyleSheet(failure ? QStringLiteral("color: #c00000") : QString());
+    lblStatus->setText(text);
+    lblStatus->setToolTip(text);
 }
 
 void TLibraryWindow::LoadKeywords()
 {
     const quint64 generation = ++m_keywordsGeneration;
     QPointer<TLibraryWindow> self(this);
-    m_worker->Keep([self, generation](TLibraryQuery& query) {
+    TLibraryWorker* worker = m_worker.get();
+    m_worker->Keep([self, generation, worker](TLibraryQuery& query) {
         std::vector<std::pair<QString, qint64>> keywords;
-        QString error;
-        if (!query.IsOpen() || !query.Keywords(&keywords, &error)) {
-            return;
-        }
+        QString error = query.IsOpen() ? QString() : worker->NotOpenError();
+        const bool ok = error.isEmpty() && query.Keywords(&keywords, &error);
         QMetaObject::invokeMethod(
             self,
-            [self, generation, keywords]() {
-                if (generation == self->m_keywordsGeneration) {
+            [self, generation, keywords, ok, error]() {
+                if (generation != self->m_keywordsGeneration) {
+                    return;
+                }
+                if (ok) {
                     self->TakeKeywords(keywords);
+                } else {
+                    self->ShowError(QStringLiteral("无法读取关键字列表：") + error);
                 }
             },
             Qt::QueuedConnection);
@@ -355,12 +494,17 @@ void TLibraryWindow::TakeKeywords(const std::vector<std::pair<QString, qint64>>&
         all += rows;
     }
     cbKeyword->addItem(QStringLiteral("全部关键字（%1）").arg(all));
+    int index = filtered ? -1 : 0;
     for (const auto& [keyword, rows] : keywords) {
-        cbKeyword->addItem(QStringLiteral("%1（%2）").arg(keyword).arg(rows), keyword);
+        cbKeyword->addItem(KeywordTitle(keyword, rows), QString(keyword.isNull() ? QStringLiteral("") : keyword));
+        if (filtered && keyword == current) {
+            index = cbKeyword->count() - 1;
+        }
     }
-    const int index = filtered ? cbKeyword->findData(current) : 0;
+    // The list opens as wide as its longest keyword; the box itself keeps its width.
+    cbKeyword->view()->setMinimumWidth(std::min(cbKeyword->view()->sizeHintForColumn(0) + 24, 600));
     cbKeyword->setCurrentIndex(std::max(index, 0));
-    if (filtered && index < 0) {
+    if (index < 0) {
         ApplyFilter(); // the keyword is gone
     }
 }
@@ -369,20 +513,26 @@ void TLibraryWindow::LoadPrices()
 {
     chart->SetBusy();
     const quint64 generation = ++m_pricesGeneration;
+    const bool listings = chkGroup->isChecked();
     QPointer<TLibraryWindow> self(this);
-    m_worker->Post([self, generation](TLibraryQuery& query) {
+    TLibraryWorker* worker = m_worker.get();
+    m_worker->Post(chart, [self, generation, listings, worker](TLibraryQuery& query) {
         std::vector<double> prices;
-        QString error;
-        if (!query.IsOpen() || !query.Prices(&prices, &error)) {
-            return;
-        }
-        const TPriceStats stats = TPriceStats::FromSorted(prices);
+        QString error = query.IsOpen() ? QString() : worker->NotOpenError();
+        const bool ok = error.isEmpty() && query.Prices(&prices, &error);
+        const TPriceStats stats = ok ? TPriceStats::FromSorted(prices) : TPriceStats();
         QMetaObject::invokeMethod(
             self,
-            [self, generation, stats]() {
-                if (generation == self->m_pricesGeneration) {
-                    self->chart->SetStats(stats);
+            [self, generation, stats, ok, error, listings]() {
+                if (generation != self->m_pricesGeneration || TLibraryModel::IsInterruption(error)) {
+                    return;
                 }
+                if (ok) {
+                    self->chart->SetStats(stats, listings);
+                    return;
+                }
+                self->chart->SetFailed();
+                self->ShowError(QStringLiteral("无法统计价格：") + error);
             },
             Qt::QueuedConnection);
     });
@@ -431,8 +581,10 @@ void TLibraryWindow::DeleteKeywordClick()
         return;
     }
     const QString keyword = cbKeyword->currentData().toString();
-    if (!TMessageBox::Ask(QStringLiteral("删除"),
-                          QStringLiteral("删除关键字“%1”的全部行？此操作不能撤销。").arg(keyword))) {
+    const QString question = keyword.isEmpty()
+        ? QStringLiteral("删除没有关键字的全部行？此操作不能撤销。")
+        : QStringLiteral("删除关键字“%1”的全部行？此操作不能撤销。").arg(keyword);
+    if (!TMessageBox::Ask(QStringLiteral("删除"), question)) {
         return;
     }
     RunDelete([keyword](TLibraryQuery& query, qint64* deleted, QString* error) {
@@ -440,26 +592,40 @@ void TLibraryWindow::DeleteKeywordClick()
     });
 }
 
+// The reads that wait would only be read again after the deletion: they end now, and everything is read
+// anew once it is done, whether it went through or not.
 void TLibraryWindow::RunDelete(std::function<bool(TLibraryQuery&, qint64*, QString*)> work)
 {
-    m_worker->Cancel();
+    m_model->Interrupt();
+    m_worker->Cancel(chart);
     QPointer<TLibraryWindow> self(this);
-    m_worker->Keep([self, work](TLibraryQuery& query) {
+    TLibraryWorker* worker = m_worker.get();
+    m_worker->Keep([self, work, worker](TLibraryQuery& query) {
         qint64 deleted = 0;
-        QString error;
-        const bool ok = query.IsOpen() && work(query, &deleted, &error);
+        QString error = query.IsOpen() ? QString() : worker->NotOpenError();
+        const bool ok = error.isEmpty() && work(query, &deleted, &error);
         QMetaObject::invokeMethod(
-            self,
-            [self, ok, deleted, error]() {
-                if (!ok) {
-                    TMessageBox::Show(TMessageBox::Critical, QStringLiteral("删除失败"), error);
-                    return;
-                }
-                self->RefreshAll();
-                self->lblStatus->setText(QStringLiteral("已删除 %1 行").arg(deleted));
-            },
-            Qt::QueuedConnection);
+            self, [self, ok, deleted, error]() { self->DeleteFinished(ok, deleted, error); }, Qt::QueuedConnection);
     });
+}
+
+void TLibraryWindow::DeleteFinished(bool ok, qint64 deleted, const QString& error)
+{
+    RefreshAll();
+    if (!ok) {
+        const QString why = error.isEmpty() ? QStringLiteral("数据库没有回答") : error;
+        ShowError(QStringLiteral("删除失败，没有删除任何行：") + why);
+        TMessageBox::Show(TMessageBox::Critical, QStringLiteral("删除失败"),
+                          QStringLiteral("没有删除任何行。\n原因：%1").arg(why));
+        return;
+    }
+    ShowStatus(QStringLiteral("已删除 %1 行").arg(deleted), false);
+}
+
+QString TLibraryWindow::ExportKeyword() const
+{
+    const TLibraryFilter& filter = m_model->Filter();
+    return filter.ByKeyword && !filter.Keyword.isEmpty() ? filter.Keyword : filter.Search.trimmed();
 }
 
 void TLibraryWindow::ExportClick()
@@ -469,11 +635,13 @@ void TLibraryWindow::ExportClick()
     }
     QStringList keywords;
     for (int i = 1; i < cbKeyword->count(); ++i) {
-        keywords.append(cbKeyword->itemData(i).toString());
+        if (const QString keyword = cbKeyword->itemData(i).toString(); !keyword.isEmpty()) {
+            keywords.append(keyword);
+        }
     }
     const qint64 total = std::max<qint64>(m_model->TotalRows(), 0);
     TExportDialog dialog(keywords, static_cast<int>(std::min<qint64>(total, std::numeric_limits<int>::max())), this);
-    if (!dialog.Run()) {
+    if (!m_exportChoice->Ask(dialog, ExportKeyword())) {
         return;
     }
     TExportRequest request;
@@ -503,16 +671,20 @@ void TLibraryWindow::ExportClick()
         m_startExport(std::move(request));
         return;
     }
-    // The grouped view exists only on the worker's connection: its rows travel with the request.
+    ExportGroupedRows(std::move(request));
+}
+
+// The grouped view exists only on the worker's connection: its rows travel with the request.
+void TLibraryWindow::ExportGroupedRows(TExportRequest request)
+{
     request.RowSource = TExportRequest::GivenRows;
     QPointer<TLibraryWindow> self(this);
+    TLibraryWorker* worker = m_worker.get();
     auto shared = std::make_shared<TExportRequest>(std::move(request));
-    m_worker->Keep([self, shared](TLibraryQuery& query) {
+    m_worker->Keep([self, shared, worker](TLibraryQuery& query) {
         std::vector<TLibraryQuery::TRow> rows;
-        QString error;
-        if (!query.IsOpen() || !query.PageAt(0, std::numeric_limits<int>::max(), &rows, &error)) {
-            return;
-        }
+        QString error = query.IsOpen() ? QString() : worker->NotOpenError();
+        const bool ok = error.isEmpty() && query.PageAt(0, std::numeric_limits<int>::max(), &rows, &error);
         const QStringList& names = TLibraryQuery::GroupColumns();
         for (const TLibraryQuery::TRow& row : rows) {
             for (const TExportColumn& column : shared->Columns) {
@@ -520,6 +692,14 @@ void TLibraryWindow::ExportClick()
             }
         }
         QMetaObject::invokeMethod(
-            self, [self, shared]() { self->m_startExport(std::move(*shared)); }, Qt::QueuedConnection);
+            self,
+            [self, shared, ok, error]() {
+                if (ok) {
+                    self->m_startExport(std::move(*shared));
+                } else {
+                    self->ShowError(QStringLiteral("无法导出：") + error);
+                }
+            },
+            Qt::QueuedConnection);
     });
 }

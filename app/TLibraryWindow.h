@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/TExportChoice.h"
 #include "export/TExportRequest.h"
 #include "library/TLibraryFilter.h"
 #include "library/TLibrarySql.h"
@@ -27,7 +28,8 @@ class TPriceChart;
 // The library: every stored row of goodslist in one grid that reads pages on demand, with a search over
 // title, seller nickname and location, filters, the grouping of repeated sightings, a price chart, export
 // and deletion. It reads through a connection of its own on a worker thread, so neither a run nor a long
-// query holds the other up; typing on cancels the query that runs.
+// query holds the other up; typing on cancels the query that runs. Every read or change that fails says
+// why in the status line. Ctrl+F goes to the search box, F5 reads everything again, Esc closes the window.
 class TLibraryWindow : public QWidget
 {
     Q_OBJECT
@@ -37,8 +39,10 @@ public:
 
     // Titles come from the goods query's fields, so the grid reads like the main grid. A worker opened
     // ahead of time (its connection's key derivation takes a while) may be handed over; else one is started.
+    // Exports propose and remember their file through the choice shared with the main window (a choice of
+    // the window's own without one). The window opens fitted to the screen of its parent.
     TLibraryWindow(const TDM* dm, const QString& connectionString, ExportStarter startExport, QWidget* parent = nullptr,
-                   std::unique_ptr<TLibraryWorker> worker = nullptr);
+                   std::unique_ptr<TLibraryWorker> worker = nullptr, TExportChoice* exportChoice = nullptr);
     ~TLibraryWindow() override;
 
     QLineEdit* edSearch = nullptr;
@@ -62,24 +66,41 @@ public:
     void RefreshAll();
     // Blocks until the worker has run every job posted so far; for tests.
     void WaitForWorker();
+    // The size the window opens at where the screen has room for it.
+    static constexpr int DefaultWidth = 1100;
+    static constexpr int DefaultHeight = 640;
+    // The least width of the search box.
+    static constexpr int MinSearchWidth = 200;
 
 private:
     void CreateControls();
     QWidget* CreateFilterBar();
+    QWidget* CreateActionBar();
+    void ConnectFilterBar();
+    void CreateShortcuts();
     void CreateGrid(const TDM* dm);
+    void FitToScreen();
     void ApplyFilter();
     void ScheduleApply();
     bool ReadFilter(TLibraryFilter* filter, QString* error) const;
     void ShowCounts();
     void ShowError(const QString& error);
+    void ShowStatus(const QString& text, bool failure);
     void LoadKeywords();
     void TakeKeywords(const std::vector<std::pair<QString, qint64>>& keywords);
     void LoadPrices();
+    void ViewReset();
     void MarkLinkColumns();
+    void ShowSortIndicator();
+    void OpenLinkCell(const QModelIndex& index);
+    // The keyword an export's file is named after: the one filtered by, else the search text.
+    QString ExportKeyword() const;
     void ExportClick();
+    void ExportGroupedRows(TExportRequest request);
     void DeleteClick();
     void DeleteKeywordClick();
     void RunDelete(std::function<bool(class TLibraryQuery&, qint64*, QString*)> work);
+    void DeleteFinished(bool ok, qint64 deleted, const QString& error);
     std::vector<int> SelectedRows() const;
 
     QString m_connectionString;
@@ -88,6 +109,8 @@ private:
     TLinkDelegate* m_linkDelegate = nullptr;
     QTimer* m_applyTimer = nullptr;
     ExportStarter m_startExport;
+    TExportChoice m_ownChoice;
+    TExportChoice* m_exportChoice;
     TLibrarySql::TSchema m_schema;
     QString m_error;
     quint64 m_pricesGeneration = 0;

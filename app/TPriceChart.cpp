@@ -2,6 +2,7 @@
 
 #include <QAreaSeries>
 #include <QChart>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QPen>
 #include <QValueAxis>
@@ -12,6 +13,19 @@ namespace {
 QString Price(double value)
 {
     return QString::number(value, 'f', value == static_cast<long long>(value) ? 0 : 2);
+}
+
+// The fewest of 1, 2, 5, 10, 20, 50… bins per tick that leave at most four ticks' spaces.
+double BinsPerTick(size_t bins)
+{
+    constexpr size_t MaxSpaces = 4;
+    for (double scale = 1;; scale *= 10) {
+        for (const double step : {1.0, 2.0, 5.0}) {
+            if (static_cast<double>(bins) <= step * scale * MaxSpaces) {
+                return step * scale;
+            }
+        }
+    }
 }
 
 QLineSeries* Marker(QChart* chart, const QString& name, double x, double top, const QColor& colour)
@@ -37,14 +51,20 @@ TPriceChart::TPriceChart(QWidget* parent)
     SetStats({});
 }
 
+// Short lines, so that the chart's narrowest width shows them whole.
 QString TPriceChart::Summary(const TPriceStats& stats)
 {
     if (stats.Count == 0) {
         return QStringLiteral("价格分布：没有价格");
     }
-    return QStringLiteral("价格分布（%1 个价格）<br>下四分位 %2 · 中位数 %3 · 上四分位 %4")
+    return QStringLiteral("价格分布（%1 个价格）<br>中位数 %2<br>四分位 %3 – %4")
         .arg(stats.Count)
-        .arg(Price(stats.Q1), Price(stats.Median), Price(stats.Q3));
+        .arg(Price(stats.Median), Price(stats.Q1), Price(stats.Q3));
+}
+
+QString TPriceChart::CountTitle(bool listings)
+{
+    return listings ? QStringLiteral("商品数") : QStringLiteral("行数");
 }
 
 void TPriceChart::SetBusy()
@@ -52,7 +72,24 @@ void TPriceChart::SetBusy()
     chart()->setTitle(QStringLiteral("价格分布：正在统计…"));
 }
 
-void TPriceChart::SetStats(const TPriceStats& stats)
+void TPriceChart::SetFailed()
+{
+    m_stats = {};
+    auto* chart = new QChart;
+    chart->setTitle(QStringLiteral("价格分布：无法统计"));
+    Replace(chart);
+}
+
+void TPriceChart::Replace(QChart* chart)
+{
+    QChart* old = this->chart();
+    setChart(chart);
+    delete old;
+}
+
+// The legend names three things (the bars, the quartiles, the median), each in a word, so it is never cut;
+// the values are in the title.
+void TPriceChart::SetStats(const TPriceStats& stats, bool listings)
 {
     m_stats = stats;
     auto* chart = new QChart;
@@ -71,39 +108,41 @@ void TPriceChart::SetStats(const TPriceStats& stats)
             highest = std::max(highest, bin.Count);
         }
         auto* area = new QAreaSeries(steps);
-        area->setName(stats.Overflow ? QStringLiteral("行数（最后一栏含更高的价格）") : QStringLiteral("行数"));
+        area->setName(CountTitle(listings));
         area->setColor(QColor(70, 130, 180));
         area->setBorderColor(QColor(40, 80, 120));
         chart->addSeries(area);
         auto* x = new QValueAxis(chart);
         x->setRange(stats.Bins.front().From, stats.Bins.back().To);
-        x->setTitleText(QStringLiteral("价格"));
-        // One tick at every bin edge, or at every other when there are many bins.
+        x->setTitleText(stats.Overflow ? QStringLiteral("价格（最后一栏含更高的价格）") : QStringLiteral("价格"));
+        // A tick at every bin edge, or at every 2nd, 5th, 10th… so that the labels of five-digit prices fit the
+        // chart's narrowest width.
         const double width = stats.Bins.front().To - stats.Bins.front().From;
         x->setTickType(QValueAxis::TicksDynamic);
         x->setTickAnchor(stats.Bins.front().From);
-        x->setTickInterval(stats.Bins.size() > 12 ? width * 2 : width);
+        x->setTickInterval(width * BinsPerTick(stats.Bins.size()));
         x->setLabelFormat(width < 1 ? QStringLiteral("%.2f") : QStringLiteral("%.0f"));
         auto* y = new QValueAxis(chart);
         y->setRange(0, static_cast<double>(highest) * 1.05 + 1);
-        y->setTitleText(QStringLiteral("行数"));
+        y->setTitleText(CountTitle(listings));
         y->setLabelFormat(QStringLiteral("%d"));
         y->applyNiceNumbers();
-        // The quartiles and the median as lines across the whole height.
-        chart->addSeries(
-            Marker(chart, QStringLiteral("下四分位 %1").arg(Price(stats.Q1)), stats.Q1, y->max(), QColor(230, 140, 0)));
-        chart->addSeries(Marker(chart, QStringLiteral("中位数 %1").arg(Price(stats.Median)), stats.Median, y->max(),
-                                QColor(200, 0, 0)));
-        chart->addSeries(
-            Marker(chart, QStringLiteral("上四分位 %1").arg(Price(stats.Q3)), stats.Q3, y->max(), QColor(230, 140, 0)));
+        // The quartiles and the median as lines across the whole height; the two quartiles share one entry of
+        // the legend.
+        const QColor quartile(230, 140, 0);
+        chart->addSeries(Marker(chart, QStringLiteral("四分位"), stats.Q1, y->max(), quartile));
+        chart->addSeries(Marker(chart, QStringLiteral("中位数"), stats.Median, y->max(), QColor(200, 0, 0)));
+        QLineSeries* upper = Marker(chart, QStringLiteral("上四分位"), stats.Q3, y->max(), quartile);
+        chart->addSeries(upper);
         chart->addAxis(x, Qt::AlignBottom);
         chart->addAxis(y, Qt::AlignLeft);
         for (QAbstractSeries* series : chart->series()) {
             series->attachAxis(x);
             series->attachAxis(y);
         }
+        for (QLegendMarker* marker : chart->legend()->markers(upper)) {
+            marker->setVisible(false);
+        }
     }
-    QChart* old = this->chart();
-    setChart(chart);
-    delete old;
+    Replace(chart);
 }

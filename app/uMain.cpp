@@ -15,8 +15,10 @@
 #include "ui/uDelayFunc.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 
@@ -37,6 +39,7 @@ TMainForm::TMainForm(TDM* dm, TRunParams params, QWidget* parent)
     SetUpSearchBox();
     ConnectRun();
     CreateWatchControls();
+    cbSearch->setFocus(); // the window opens with the keyword box ready for typing, not on 采集
     FormCreate();
 }
 
@@ -89,6 +92,9 @@ void TMainForm::InitAfterCreate()
     show();
     raise();
     activateWindow();
+    // Typing goes to the keyword at once; the keyword shown is selected, so typing replaces it.
+    cbSearch->setFocus(Qt::ActiveWindowFocusReason);
+    cbSearch->lineEdit()->selectAll();
     emit Initialised();
     PrepareLibrary();
     StartWatches();

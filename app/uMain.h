@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/TExportChoice.h"
 #include "collect/TRunParams.h"
 #include "export/TExportRequest.h"
 #include "ui/uBase.h"
@@ -175,8 +176,6 @@ private:
     // The grid's shown columns in the order the user sees them.
     std::vector<TExportColumn> ExportColumns() const;
     TExportRequest ExportRequestOf(const TExportDialog& dialog) const;
-    // Asks before an export replaces an existing file.
-    bool ReplaceAllowed(const QString& path) const;
     void StartExport(TExportRequest request);
     void ExportProgress(qint64 done, qint64 total);
     void ExportFinished();
@@ -201,8 +200,7 @@ private:
     // Settings that were never loaded are never saved over the file.
     bool m_settingsLoaded = false;
     QString m_openError; // why the database did not open at start
-    QString m_exportFolder; // the folder and the format of the last export, kept in the settings
-    TExportRequest::Format m_exportFormat = TExportRequest::Xlsx;
+    TExportChoice m_exportChoice; // the folder and the format of the last export, kept in the settings
     QString m_statusHint; // what the status pane says while no failure is shown
     TCollectionRun* m_run = nullptr;
     std::unique_ptr<INotifier> m_notifier; // announces a run's alerts on the desktop

@@ -38,23 +38,9 @@ void TMainForm::btnExportClick()
         keywords.clear(); // the dialog then offers no keyword filter
     }
     TExportDialog dialog(keywords, grid->model()->rowCount(), this);
-    dialog.Propose(m_exportFolder, cbSearch->currentText(), m_exportFormat, QDateTime::currentDateTime());
-    if (!dialog.Run() || !ReplaceAllowed(dialog.Path())) {
-        return;
+    if (m_exportChoice.Ask(dialog, cbSearch->currentText())) {
+        StartExport(ExportRequestOf(dialog));
     }
-    m_exportFolder = QFileInfo(dialog.Path()).absolutePath();
-    m_exportFormat = dialog.Format();
-    StartExport(ExportRequestOf(dialog));
-}
-
-bool TMainForm::ReplaceAllowed(const QString& path) const
-{
-    if (!QFileInfo::exists(path)) {
-        return true;
-    }
-    return TMessageBox::Ask(TMessageBox::Warning, QStringLiteral("导出"),
-                            QStringLiteral("文件 %1 已存在。要替换它吗？").arg(QDir::toNativeSeparators(path)),
-                            QStringLiteral("替换"), QStringLiteral("取消"));
 }
 
 std::vector<TExportColumn> TMainForm::ExportColumns() const

@@ -9,7 +9,6 @@
 #include "ui/TGridView.h"
 #include "ui/TIndicatorHeader.h"
 #include "ui/TLinkDelegate.h"
-#include "ui/uWebForm.h"
 
 #include <QHeaderView>
 #include <QLineEdit>
@@ -126,12 +125,8 @@ void TMainForm::gridCellClick(const QModelIndex& index)
     if (grid->model()->rowCount() == 0 || !index.isValid()) {
         return;
     }
-    const QString text = index.data(Qt::DisplayRole).toString();
-    if (text.startsWith(QLatin1String("//"))) {
-        TWebForm viewer;
-        QString error;
-        if (!viewer.ShowPage(QStringLiteral("http:") + text, &error)) {
-            TApplication::HandleError(error);
-        }
+    QString error;
+    if (!TGoodsGrid::OpenLinkValue(index.data(Qt::DisplayRole).toString(), &error)) {
+        TApplication::HandleError(error);
     }
 }

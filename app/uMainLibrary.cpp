@@ -36,7 +36,7 @@ void TMainForm::btnLibraryClick()
                     StartExport(std::move(request));
                 }
             },
-            this, std::move(m_libraryWorker));
+            this, std::move(m_libraryWorker), &m_exportChoice);
     }
     m_library->show();
     m_library->raise();

@@ -48,14 +48,19 @@ bool TMainForm::KeywordIsSearchable(const QString& keyword)
     return false;
 }
 
+// The combo box holds the keyboard focus for its line edit (the line edit's focus proxy) and hands keys on to
+// it directly, so a filter on the line edit alone never sees a key typed by the user: the filter watches both.
+// It takes Enter, so the combo box neither inserts the keyword nor acts on it again.
 void TMainForm::SetUpSearchBox()
 {
     cbSearch->lineEdit()->setMaxLength(MaxKeywordLength);
-    cbSearch->lineEdit()->installEventFilter(new TEnterFilter(cbSearch->lineEdit(), [this]() {
+    auto* enter = new TEnterFilter(cbSearch, [this]() {
         if (RzBitBtn1->isEnabled()) {
             RzBitBtn1Click();
         }
-    }));
+    });
+    cbSearch->installEventFilter(enter);
+    cbSearch->lineEdit()->installEventFilter(enter);
 }
 
 // The status pane keeps the cause of the last run's end until the next run; the run logs its "原因：" line.

@@ -167,15 +167,16 @@ bool TMainForm::SaveGridLayout(TProfileFile& ini)
 void TMainForm::LoadExportChoice(const TProfileFile& ini)
 {
     const QString folder = ini.ReadString("Export", "Folder", QString());
-    m_exportFolder = !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QString();
+    m_exportChoice.Folder = !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QString();
     const QString format = ini.ReadString("Export", "Format", XlsxFormat).trimmed();
-    m_exportFormat = format.compare(CsvFormat, Qt::CaseInsensitive) == 0 ? TExportRequest::Csv : TExportRequest::Xlsx;
+    m_exportChoice.Format
+        = format.compare(CsvFormat, Qt::CaseInsensitive) == 0 ? TExportRequest::Csv : TExportRequest::Xlsx;
 }
 
 void TMainForm::SaveExportChoice(TProfileFile& ini)
 {
-    ini.WriteString("Export", "Format", m_exportFormat == TExportRequest::Csv ? CsvFormat : XlsxFormat);
-    if (!m_exportFolder.isEmpty()) {
-        ini.WriteString("Export", "Folder", m_exportFolder);
+    ini.WriteString("Export", "Format", m_exportChoice.Format == TExportRequest::Csv ? CsvFormat : XlsxFormat);
+    if (!m_exportChoice.Folder.isEmpty()) {
+        ini.WriteString("Export", "Folder", m_exportChoice.Folder);
     }
 }

@@ -138,6 +138,10 @@ void TCollectionRun::EndWithoutRows(const QString& line, const THttpResult& down
     result->Cause = TRunReason::Of(download, m_pageResult, m_params);
     if (!result->Cause.isEmpty()) {
         emit Log(QStringLiteral("原因：") + result->Cause);
+        // The cause names a long redirect target by its host only; the log keeps the whole address.
+        if (const QString address = TRunReason::FullAddress(download); !address.isEmpty()) {
+            emit Log(QStringLiteral("转到的完整地址：") + address);
+        }
     }
     emit Reason(result->Cause);
 }

@@ -2,9 +2,16 @@
 
 #include "collect/TRunParams.h"
 
+#include <QUrl>
+
 namespace {
-// A redirect target is shown in one log line: a longer one is cut.
-constexpr qsizetype MaxLocation = 200;
+// A cause stays short enough for the status pane; a longer redirect target is shown by its host.
+constexpr qsizetype MaxShownAddress = 60;
+
+bool IsRedirect(int status)
+{
+    return status >= 300 && status < 400;
+}
 
 QString Seconds(int ms)
 {
@@ -28,6 +35,30 @@ QString TRunReason::Of(const THttpResult& download, const TPageResult& page, con
     }
     const QString status = OfStatus(download, page);
     return status.isEmpty() ? OfPage(page) : status;
+}
+
+QString TRunReason::ShownAddress(const QByteArray& location)
+{
+    const QString address = QString::fromLatin1(location);
+    if (address.size() <= MaxShownAddress) {
+        return address;
+    }
+    const QUrl url(address);
+    if (url.isValid() && !url.host().isEmpty()) {
+        return url.adjusted(QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment)
+                   .toString()
+            + QStringLiteral("/…");
+    }
+    return address.left(MaxShownAddress) + QStringLiteral("…");
+}
+
+QString TRunReason::FullAddress(const THttpResult& download)
+{
+    if (!IsRedirect(download.status) || download.location.isEmpty()) {
+        return {};
+    }
+    const QString address = QString::fromLatin1(download.location);
+    return ShownAddress(download.location) == address ? QString() : address;
 }
 
 QString TRunReason::OfDownload(const THttpResult& download, const TRunParams& params)
@@ -56,17 +87,16 @@ QString TRunReason::OfDownload(const THttpResult& download, const TRunParams& pa
 QString TRunReason::OfStatus(const THttpResult& download, const TPageResult& page)
 {
     const int status = download.status;
-    if (status >= 300 && status < 400) {
+    if (IsRedirect(status)) {
         const QString cause = QStringLiteral("服务器要求 HTTPS 或登录：HTTP %1").arg(status);
-        return download.location.isEmpty()
-            ? cause
-            : cause + QStringLiteral("，转到 ") + QString::fromLatin1(download.location.left(MaxLocation));
+        return download.location.isEmpty() ? cause
+                                           : cause + QStringLiteral("，转到 ") + ShownAddress(download.location);
     }
     if (status != 0 && (status < 200 || status >= 300)) {
         const QString cause = QStringLiteral("服务器返回 HTTP %1").arg(status);
-        return page.Detail.isEmpty() || page.Failure != TPageFailure::NoBlock
-            ? cause
-            : cause + QStringLiteral("（") + page.Detail + QStringLiteral("）");
+        const bool titled = page.Failure == TPageFailure::NoBlock || page.Failure == TPageFailure::LoginPage;
+        return page.Detail.isEmpty() || !titled ? cause
+                                                : cause + QStringLiteral("（") + page.Detail + QStringLiteral("）");
     }
     return {};
 }
@@ -76,6 +106,8 @@ QString TRunReason::OfPage(const TPageResult& page)
     switch (page.Failure) {
     case TPageFailure::NoBlock:
         return WithTitle(QStringLiteral("页面中没有商品数据"), page.Detail);
+    case TPageFailure::LoginPage:
+        return WithTitle(QStringLiteral("网站要求先登录才能搜索（返回的是登录页）"), page.Detail);
     case TPageFailure::CutOff:
     case TPageFailure::NotParsed:
         return QStringLiteral("页面数据不完整");

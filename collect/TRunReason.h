@@ -15,6 +15,10 @@ public:
     // Empty when there is nothing to report: the page gave rows, its listing array was empty (the normal end
     // of the results), the store failed (its message is shown on its own) or the window closed.
     static QString Of(const THttpResult& download, const TPageResult& page, const TRunParams& params);
+    // The whole address of a redirect whose cause shows it shortened, for the log; empty otherwise.
+    static QString FullAddress(const THttpResult& download);
+    // A redirect's target as the cause shows it: whole when it is short, else its scheme and host.
+    static QString ShownAddress(const QByteArray& location);
 
 private:
     static QString OfDownload(const THttpResult& download, const TRunParams& params);

@@ -1,7 +1,21 @@
 #include "library/TLibraryFilter.h"
 
+#include <cmath>
+
+namespace {
+// A bound that is no finite number (infinity, NaN) would reach SQL as a word it cannot read.
+bool IsFiniteOrNull(const QVariant& price)
+{
+    return price.isNull() || std::isfinite(price.toDouble());
+}
+} // namespace
+
 bool TLibraryFilter::Validate(QString* error) const
 {
+    if (!IsFiniteOrNull(MinPrice) || !IsFiniteOrNull(MaxPrice)) {
+        *error = QStringLiteral("价格范围只能是有限的数字，请改正价格范围");
+        return false;
+    }
     if (!MinPrice.isNull() && !MaxPrice.isNull() && MinPrice.toDouble() > MaxPrice.toDouble()) {
         *error = QStringLiteral("最低价 %1 高于最高价 %2，请改正价格范围")
                      .arg(MinPrice.toDouble())

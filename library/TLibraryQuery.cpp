@@ -321,17 +321,25 @@ bool TLibraryQuery::Keywords(std::vector<std::pair<QString, qint64>>* keywords, 
     keywords->clear();
     TStatement statement;
     if (!statement.Prepare(m_connection.get(),
-                           QStringLiteral("SELECT keyname, count(*) FROM goodslist WHERE keyname <> '' "
-                                          "GROUP BY keyname ORDER BY keyname"),
+                           QStringLiteral("SELECT keyname, count(*) FROM goodslist GROUP BY keyname ORDER BY keyname"),
                            error)) {
         return false;
     }
+    qint64 unnamed = 0; // NULL and '' sort first
     while (statement.Next()) {
-        keywords->emplace_back(statement.Value(0).toString(), statement.Int(1));
+        const QString keyword = statement.Value(0).toString();
+        if (keyword.isEmpty()) {
+            unnamed += statement.Int(1);
+        } else {
+            keywords->emplace_back(keyword, statement.Int(1));
+        }
     }
     if (statement.Failed()) {
         *error = statement.Error();
         return false;
+    }
+    if (unnamed > 0) {
+        keywords->emplace(keywords->begin(), QString(), unnamed);
     }
     return true;
 }
@@ -404,7 +412,8 @@ bool TLibraryQuery::DeleteKeyword(const QString& keyword, qint64* deleted, QStri
     *deleted = 0;
     return InTransaction(
         [&](QString* failure) {
-            if (!Exec(m_connection.get(), QStringLiteral("DELETE FROM goodslist WHERE keyname = ?"), {keyword},
+            const TLibrarySql::TCondition where = TLibrarySql::OfKeyword(keyword);
+            if (!Exec(m_connection.get(), QStringLiteral("DELETE FROM goodslist") + where.Sql(), where.Values,
                       failure)) {
                 return false;
             }

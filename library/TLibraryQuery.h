@@ -64,14 +64,16 @@ public:
     // Up to limit rows from a position. Grouped views reach it directly; others step over the rows before it.
     bool PageAt(qint64 offset, int limit, std::vector<TRow>* rows, QString* error);
 
-    // Every stored keyword with its number of rows, by keyword.
+    // Every stored keyword with its number of rows, by keyword; the rows stored without a keyword (empty or
+    // NULL) come first, as the empty keyword.
     bool Keywords(std::vector<std::pair<QString, qint64>>* keywords, QString* error);
     // The prices of the view's rows (grouped: the latest price of each listing), ascending.
     bool Prices(std::vector<double>* prices, QString* error);
     // The condition of the view with its values written in, for a job that reads goodslist itself.
     QString LiteralCondition() const;
 
-    // Deletes in one transaction: rows by id, every row of a keyword, every row of some listings.
+    // Deletes in one transaction: rows by id, every row of a keyword (the empty one: the rows stored without
+    // one), every row of some listings.
     bool DeleteIds(const std::vector<qint64>& ids, qint64* deleted, QString* error);
     bool DeleteKeyword(const QString& keyword, qint64* deleted, QString* error);
     bool DeleteListings(const QStringList& itemKeys, qint64* deleted, QString* error);

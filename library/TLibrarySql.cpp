@@ -64,7 +64,8 @@ TLibrarySql::TCondition TLibrarySql::Where(const TLibraryFilter& filter, const T
     TCondition condition;
     AddSearch(&condition, filter.Search.trimmed(), schema);
     if (filter.ByKeyword) {
-        Add(&condition, QStringLiteral("keyname = ?"), {filter.Keyword});
+        const TCondition keyword = OfKeyword(filter.Keyword);
+        Add(&condition, keyword.Parts.join(QLatin1String(" AND ")), keyword.Values);
     }
     if (!filter.MinPrice.isNull()) {
         Add(&condition, QStringLiteral("view_price >= ?"), {filter.MinPrice.toDouble()});
@@ -76,6 +77,17 @@ TLibrarySql::TCondition TLibrarySql::Where(const TLibraryFilter& filter, const T
         Add(&condition, QStringLiteral("item_loc LIKE ? ESCAPE '\\'"), {ContainsPattern(location)});
     }
     AddDate(&condition, filter.CollectDate, schema);
+    return condition;
+}
+
+TLibrarySql::TCondition TLibrarySql::OfKeyword(const QString& keyword)
+{
+    TCondition condition;
+    if (keyword.isEmpty()) {
+        Add(&condition, QStringLiteral("(keyname = '' OR keyname IS NULL)"), {});
+    } else {
+        Add(&condition, QStringLiteral("keyname = ?"), {keyword});
+    }
     return condition;
 }
 

@@ -34,6 +34,8 @@ public:
     };
 
     static TCondition Where(const TLibraryFilter& filter, const TSchema& schema);
+    // The rows of one keyword. The empty keyword stands for the rows stored without one (empty or NULL).
+    static TCondition OfKeyword(const QString& keyword);
 
     // A trigram phrase that matches the text as a substring, whatever characters it holds.
     static QString SearchPhrase(const QString& text);

@@ -18,30 +18,38 @@ TLibraryWorker::~TLibraryWorker()
     m_thread.join();
 }
 
-void TLibraryWorker::Post(Job job)
+QString TLibraryWorker::NotOpenError() const
 {
-    Add(std::move(job), true);
+    return m_openError.isEmpty() ? QStringLiteral("数据库没有打开") : QStringLiteral("无法打开数据库：") + m_openError;
+}
+
+void TLibraryWorker::Post(const void* owner, Job job)
+{
+    Add(std::move(job), owner);
 }
 
 void TLibraryWorker::Keep(Job job)
 {
-    Add(std::move(job), false);
+    Add(std::move(job), nullptr);
 }
 
-void TLibraryWorker::Add(Job job, bool cancellable)
+void TLibraryWorker::Add(Job job, const void* owner)
 {
     {
         std::lock_guard<std::mutex> lock(m_lock);
-        m_jobs.push_back({std::move(job), cancellable});
+        m_jobs.push_back({std::move(job), owner});
     }
     m_wake.notify_one();
 }
 
-void TLibraryWorker::Cancel()
+void TLibraryWorker::Cancel(const void* owner)
 {
+    if (owner == nullptr) {
+        return; // jobs without an owner always run
+    }
     std::lock_guard<std::mutex> lock(m_lock);
-    std::erase_if(m_jobs, [](const TEntry& entry) { return entry.Cancellable; });
-    if (m_busy && m_runningCancellable) {
+    std::erase_if(m_jobs, [owner](const TEntry& entry) { return entry.Owner == owner; });
+    if (m_busy && m_runningOwner == owner) {
         m_query.Interrupt();
     }
 }
@@ -69,11 +77,12 @@ void TLibraryWorker::Run(QString connectionString)
         TEntry entry = std::move(m_jobs.front());
         m_jobs.pop_front();
         m_busy = true;
-        m_runningCancellable = entry.Cancellable;
+        m_runningOwner = entry.Owner;
         lock.unlock();
         entry.Work(m_query);
         lock.lock();
         m_busy = false;
+        m_runningOwner = nullptr;
         m_idle.notify_all();
     }
     lock.unlock();

@@ -4,6 +4,7 @@
 #include "page/TListingReader.h"
 
 #include <QByteArray>
+#include <QRegularExpression>
 
 #include <utility>
 
@@ -68,8 +69,18 @@ TPageData::Block TPageData::Extract(QString page)
     }
     if (block.Text.isEmpty()) {
         block.Title = Title(page);
+        block.AsksLogin = block.Framing == NoFraming && AsksLogin(page);
     }
     return block;
+}
+
+bool TPageData::AsksLogin(QStringView page)
+{
+    static const QRegularExpression password(QStringLiteral(R"(<input\b[^>]*\btype\s*=\s*["']?password\b)"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression form(QStringLiteral(R"(<form\b[^>]*(login|log-in|signin|sign-in|登录))"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    return password.match(page).hasMatch() || form.match(page).hasMatch();
 }
 
 QString TPageData::Title(QStringView page)

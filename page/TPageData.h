@@ -20,10 +20,14 @@ public:
         QString Text; // empty when no block was found
         qint32 Framing = NoFraming;
         QString Title; // the page's <title> when no block was cut out, so a failure can say what the page was
+        bool AsksLogin = false; // no block was cut out and the page is a login page (AsksLogin)
     };
 
     // Cuts the data block out of a page by its markers. Never fails.
     static Block Extract(QString page);
+
+    // Whether a page asks for a login: it holds a password field or a form whose attributes name a login.
+    static bool AsksLogin(QStringView page);
 
     // The text of a page's first <title> element, blanks collapsed and the common entities decoded; empty
     // when the page has none.

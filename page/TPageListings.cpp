@@ -15,7 +15,8 @@ TPageResult TPageListings::Cut(QString page, QString* block)
         return {0, cut.Framing, TPageFailure::None, {}};
     }
     if (cut.Framing == TPageData::NoFraming) {
-        return Failed(cut.Framing, TPageFailure::NoBlock, std::move(cut.Title));
+        return Failed(cut.Framing, cut.AsksLogin ? TPageFailure::LoginPage : TPageFailure::NoBlock,
+                      std::move(cut.Title));
     }
     return Failed(cut.Framing, TPageFailure::CutOff);
 }

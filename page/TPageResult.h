@@ -8,6 +8,7 @@
 enum class TPageFailure {
     None, // the listing array went to the store and was written; an empty array is no failure
     NoBlock, // no marker of either framing: not a search result page (Detail: the page's title, if it has one)
+    LoginPage, // no marker of either framing, and the page asks for a login (Detail: its title, if it has one)
     CutOff, // a start marker without its end marker after it: the page ends early or lost its data
     NotParsed, // the block is no complete JSON value, or it nests deeper than TPageData::MaxDepth
     NoListings, // the block parsed but holds no listing array where its framing keeps one

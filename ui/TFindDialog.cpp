@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 TFindDialog::TFindDialog(QAbstractItemView* view, QWidget* parent)
@@ -72,8 +73,25 @@ bool TFindDialog::Find(bool forward)
     if (found.isValid()) {
         m_view->setCurrentIndex(found);
         m_view->scrollTo(found);
+        KeepClearOf(found);
     }
     return found.isValid();
+}
+
+void TFindDialog::KeepClearOf(const QModelIndex& index)
+{
+    const QRect visual = m_view->visualRect(index);
+    const QRect cell(m_view->viewport()->mapToGlobal(visual.topLeft()), visual.size());
+    const QRect frame = frameGeometry();
+    if (!isVisible() || !frame.intersects(cell)) {
+        return;
+    }
+    const int gap = 8;
+    const QRect area = screen()->availableGeometry();
+    const int below = cell.bottom() + 1 + gap;
+    const int above = cell.top() - gap - frame.height();
+    const int top = below + frame.height() <= area.bottom() + 1 || above < area.top() ? below : above;
+    move(frame.left(), top);
 }
 
 QModelIndex TFindDialog::Search(const QAbstractItemModel* model, const QModelIndex& from, const QString& text,

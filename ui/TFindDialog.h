@@ -10,7 +10,8 @@ class QLineEdit;
 
 // Finds a text in the cells of a table view, forwards or backwards from the current cell, wrapping around,
 // without regard to case.
-// A window of its own over the view's window; Enter finds the next cell, Esc closes it.
+// A window of its own over the view's window, never over the cell it found; Enter finds the next cell, Esc
+// closes it.
 class TFindDialog : public TBaseForm
 {
     Q_OBJECT
@@ -36,6 +37,8 @@ protected:
 
 private:
     bool Find(bool forward);
+    // Moves the dialog off the cell it found, below the cell or else above it, when it covers the cell.
+    void KeepClearOf(const QModelIndex& index);
 
     QAbstractItemView* m_view;
     QLabel* m_status = nullptr;

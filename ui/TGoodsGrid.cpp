@@ -4,6 +4,7 @@
 #include "ui/TIndicatorHeader.h"
 #include "ui/TLinkDelegate.h"
 #include "ui/TSystemBrowser.h"
+#include "ui/uWebForm.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -30,24 +31,24 @@ TLinkDelegate* TGoodsGrid::Prepare(QTableView* grid)
     return delegate;
 }
 
-void TGoodsGrid::AttachActions(QTableView* grid)
+void TGoodsGrid::AttachActions(QTableView* grid, RowPage rowPage)
 {
     auto* copy = new QShortcut(QKeySequence::Copy, grid);
     copy->setContext(Qt::WidgetWithChildrenShortcut);
     QObject::connect(copy, &QShortcut::activated, grid, [grid]() { TGridCopy::CopySelection(grid); });
     grid->setContextMenuPolicy(Qt::CustomContextMenu);
-    QObject::connect(grid, &QTableView::customContextMenuRequested, grid, [grid](const QPoint& pos) {
+    QObject::connect(grid, &QTableView::customContextMenuRequested, grid, [grid, rowPage](const QPoint& pos) {
         const QModelIndex index = grid->indexAt(pos);
         if (!index.isValid()) {
             return;
         }
-        QMenu* menu = CreateCellMenu(grid, index);
+        QMenu* menu = CreateCellMenu(grid, index, rowPage);
         menu->setAttribute(Qt::WA_DeleteOnClose);
         menu->popup(grid->viewport()->mapToGlobal(pos));
     });
 }
 
-QMenu* TGoodsGrid::CreateCellMenu(QTableView* grid, const QModelIndex& index)
+QMenu* TGoodsGrid::CreateCellMenu(QTableView* grid, const QModelIndex& index, const RowPage& rowPage)
 {
     auto* menu = new QMenu(grid);
     menu->setObjectName("CellMenu");
@@ -57,7 +58,10 @@ QMenu* TGoodsGrid::CreateCellMenu(QTableView* grid, const QModelIndex& index)
     }
     QAction* copy = menu->addAction(QStringLiteral("复制"), grid, [grid]() { TGridCopy::CopySelection(grid); });
     copy->setObjectName("actCopy");
-    const QUrl link = TSystemBrowser::LinkOf(index.data().toString());
+    QUrl link = TSystemBrowser::LinkOf(index.data().toString());
+    if (!link.isValid() && rowPage) {
+        link = TSystemBrowser::LinkOf(rowPage(index.row()));
+    }
     QAction* open = menu->addAction(QStringLiteral("在浏览器中打开"), grid, [link]() { TSystemBrowser::Open(link); });
     open->setObjectName("actOpenInBrowser");
     open->setEnabled(link.isValid());
@@ -66,4 +70,26 @@ QMenu* TGoodsGrid::CreateCellMenu(QTableView* grid, const QModelIndex& index)
     copyLink->setObjectName("actCopyLink");
     copyLink->setEnabled(link.isValid());
     return menu;
+}
+
+bool TGoodsGrid::OpenLinkValue(const QString& value, QString* error)
+{
+    if (!value.startsWith(QLatin1String("//"))) {
+        return true;
+    }
+    TWebForm viewer;
+    return viewer.ShowPage(QStringLiteral("http:") + value, error);
+}
+
+TGoodsGrid::RowPage TGoodsGrid::DetailPageColumn(const QTableView* grid, int fieldRole)
+{
+    return [grid, fieldRole](int row) {
+        const QAbstractItemModel* model = grid->model();
+        for (int column = 0; model != nullptr && column < model->columnCount(); ++column) {
+            if (model->headerData(column, Qt::Horizontal, fieldRole).toString() == QLatin1String("detail_url")) {
+                return model->index(row, column).data().toString();
+            }
+        }
+        return QString();
+    };
 }

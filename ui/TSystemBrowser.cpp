@@ -1,6 +1,9 @@
 #include "ui/TSystemBrowser.h"
 
+#include "ui/TMessageBox.h"
+
 #include <QDesktopServices>
+#include <QDir>
 
 namespace {
 TSystemBrowser::Hook& TestHook()
@@ -12,10 +15,21 @@ TSystemBrowser::Hook& TestHook()
 
 bool TSystemBrowser::Open(const QUrl& url)
 {
-    if (TestHook()) {
-        return TestHook()(url);
+    const bool opened = TestHook() ? TestHook()(url) : QDesktopServices::openUrl(url);
+    if (opened) {
+        return true;
     }
-    return QDesktopServices::openUrl(url);
+    if (url.isLocalFile()) {
+        TMessageBox::Show(TMessageBox::Warning, QStringLiteral("打开文件夹"),
+                          QStringLiteral("没有可以打开文件夹 %1 的程序。请安装文件管理器，或自己打开这个文件夹。")
+                              .arg(QDir::toNativeSeparators(url.toLocalFile())));
+    } else {
+        TMessageBox::Show(
+            TMessageBox::Warning, QStringLiteral("在浏览器中打开"),
+            QStringLiteral("没有可以打开网页 %1 的程序。请安装网页浏览器，或用“复制链接”把地址复制到浏览器中。")
+                .arg(url.toString()));
+    }
+    return false;
 }
 
 void TSystemBrowser::SetTestHook(Hook hook)

@@ -4,12 +4,14 @@
 
 #include <functional>
 
-// Opens addresses in the user's own web browser. Tests install a hook that takes the browser's place.
+// Opens addresses in the user's own programs: web pages in the browser, folders in the file manager. Tests
+// install a hook that takes the programs' place.
 class TSystemBrowser
 {
 public:
     using Hook = std::function<bool(const QUrl& url)>;
 
+    // False, after a box that says so and what the user can do, when no program opened the address.
     static bool Open(const QUrl& url);
     static void SetTestHook(Hook hook);
 

@@ -22,6 +22,7 @@ TMainFormFixture::~TMainFormFixture()
 TMainForm* TMainFormFixture::Start(const TRunParams& params)
 {
     m_params = params;
+    m_scope = std::make_unique<QObject>();
     m_dm = std::make_unique<TDM>();
     DM = m_dm.get();
     m_form = std::make_unique<TMainForm>(m_dm.get(), params);
@@ -29,14 +30,20 @@ TMainForm* TMainFormFixture::Start(const TRunParams& params)
     PubFunc->SetMainWindow(m_form.get());
     m_form->show();
     if (!QTest::qWaitFor([this]() { return m_form->windowTitle() == TMainForm::ProductCaption(); }, 5000)) {
-        qWarning("the deferred initialisation did not run");
+        if (QTest::currentTestFunction() != nullptr) {
+            QTest::qFail("the deferred initialisation did not run", __FILE__, __LINE__);
+        } else {
+            qWarning("the deferred initialisation did not run"); // a tool, not a test
+        }
     }
     QTest::qWait(10);
     return m_form.get();
 }
 
+// The case's callbacks go first, so none of them runs while the window closes or after it.
 void TMainFormFixture::Stop()
 {
+    m_scope.reset();
     if (m_form) {
         m_form->close();
         m_form.reset();

@@ -19,10 +19,12 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
@@ -66,6 +68,8 @@ private slots:
     void proposalAndRememberedChoice();
     void containingFolderOpensOnRequest_data();
     void containingFolderOpensOnRequest();
+    void keywordListStartsOnTheCurrentKeyword();
+    void browsingToAnExistingFileAsksOnce();
     void staleTemporaryFileIsRemoved();
     void dialogSuffix_data();
     void dialogSuffix();
@@ -288,27 +292,104 @@ void TestExportWindow::proposalAndRememberedChoice()
     QVERIFY(!xlsx);
 }
 
+// The folder opens when asked to; when no program can open it, a box says so.
 void TestExportWindow::containingFolderOpensOnRequest_data()
 {
     QTest::addColumn<bool>("open");
-    QTest::newRow("open") << true;
-    QTest::newRow("close") << false;
+    QTest::addColumn<bool>("fileManager");
+    QTest::newRow("open") << true << true;
+    QTest::newRow("close") << false << true;
+    QTest::newRow("open without a program for folders") << true << false;
 }
 
 void TestExportWindow::containingFolderOpensOnRequest()
 {
     QFETCH(bool, open);
+    QFETCH(bool, fileManager);
     QList<QUrl> opened;
-    TSystemBrowser::SetTestHook([&opened](const QUrl& url) {
+    TSystemBrowser::SetTestHook([&opened, fileManager](const QUrl& url) {
         opened.append(url);
-        return true;
+        return fileManager;
     });
-    const QString path = m_dir.filePath(open ? "opened.xlsx" : "closed.xlsx");
+    const QString path = m_dir.filePath(QStringLiteral("%1-%2.xlsx").arg(open).arg(fileManager));
     QVERIFY(ExportAnswering([path](TExportDialog& dialog) { dialog.edPath->setText(path); }, {open}));
     QCOMPARE(m_asked.size(), 1);
     QVERIFY2(m_asked.first().contains(QStringLiteral("已导出 3 行")), qPrintable(m_asked.first()));
-    QCOMPARE(opened,
-             open ? QList<QUrl>{QUrl::fromLocalFile(QFileInfo(m_dir.path()).absoluteFilePath())} : QList<QUrl>());
+    const QString folder = QFileInfo(m_dir.path()).absoluteFilePath();
+    QCOMPARE(opened, open ? QList<QUrl>{QUrl::fromLocalFile(folder)} : QList<QUrl>());
+    if (fileManager) {
+        QCOMPARE(m_fixture->Boxes(), QStringList());
+    } else {
+        QCOMPARE(m_fixture->Boxes().size(), 1);
+        QVERIFY2(m_fixture->Boxes().first().contains(QStringLiteral("没有可以打开文件夹"))
+                     && m_fixture->Boxes().first().contains(folder),
+                 qPrintable(m_fixture->Boxes().first()));
+    }
+}
+
+// The keyword list of "只导出关键字" starts on the keyword of the keyword box, not on the first one.
+void TestExportWindow::keywordListStartsOnTheCurrentKeyword()
+{
+    QStringList offered;
+    QString chosen;
+    QVERIFY(ExportAnswering(
+        [&](TExportDialog& dialog) {
+            for (int i = 0; i < dialog.cbKeyword->count(); ++i) {
+                offered.append(dialog.cbKeyword->itemText(i));
+            }
+            chosen = dialog.cbKeyword->currentText();
+            dialog.edPath->setText(m_dir.filePath("keyword.xlsx"));
+        },
+        {}));
+    QCOMPARE(offered, QStringList({"desk", QStringLiteral("椅子")}));
+    QCOMPARE(m_form->cbSearch->currentText(), QStringLiteral("椅子"));
+    QCOMPARE(chosen, QStringLiteral("椅子"));
+}
+
+// A file chosen through 浏览 that exists is asked about once, by the export, and not by the file dialog too.
+void TestExportWindow::browsingToAnExistingFileAsksOnce()
+{
+    const QString path = m_dir.filePath("browsed.csv");
+    QFile old(path);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.close();
+    int fileDialogQuestions = 0;
+    QTimer watcher; // answers any question of the file dialog, and counts it
+    connect(&watcher, &QTimer::timeout, this, [&]() {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(window);
+            if (box == nullptr || !box->isVisible()) {
+                continue;
+            }
+            ++fileDialogQuestions;
+            for (QAbstractButton* button : box->buttons()) {
+                if (box->buttonRole(button) == QMessageBox::YesRole
+                    || box->buttonRole(button) == QMessageBox::AcceptRole) {
+                    button->click();
+                    break;
+                }
+            }
+        }
+    });
+    watcher.start(20);
+    QVERIFY(ExportAnswering(
+        [path](TExportDialog& dialog) {
+            dialog.rbCsv->setChecked(true);
+            QTimer::singleShot(50, &dialog, [path]() {
+                auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                QVERIFY(files != nullptr);
+                auto* name = files->findChild<QLineEdit*>("fileNameEdit");
+                QVERIFY(name != nullptr);
+                name->setText(path); // typed, as the user would
+                static_cast<QDialog*>(files)->accept(); // as its save button does
+            });
+            dialog.btnBrowse->click();
+        },
+        {false}));
+    watcher.stop();
+    QCOMPARE(fileDialogQuestions, 0);
+    QCOMPARE(m_asked.size(), 1);
+    QVERIFY2(m_asked.first().contains(QStringLiteral("已存在")), qPrintable(m_asked.first()));
 }
 
 // A killed export leaves its temporary file behind; the next export to the folder removes it, but never the file

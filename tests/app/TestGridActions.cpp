@@ -42,7 +42,8 @@ private slots:
     void findDialogSearchesTheGrid();
 
 private:
-    void AddRow(const QString& title, const QVariant& price, const QString& picUrl = QString());
+    void AddRow(const QString& title, const QVariant& price, const QString& picUrl = QString(),
+                const QString& detailUrl = QString());
     int Column(const QString& field) const;
     QModelIndex Cell(int row, const QString& field) const;
     void Select(const QList<QModelIndex>& cells);
@@ -64,7 +65,8 @@ void TestGridActions::cleanup()
     TSystemBrowser::SetTestHook({});
 }
 
-void TestGridActions::AddRow(const QString& title, const QVariant& price, const QString& picUrl)
+void TestGridActions::AddRow(const QString& title, const QVariant& price, const QString& picUrl,
+                             const QString& detailUrl)
 {
     TRowSet* rows = m_fixture->Dm()->qrGoodsList();
     QString error;
@@ -72,6 +74,9 @@ void TestGridActions::AddRow(const QString& title, const QVariant& price, const 
     rows->SetValue(rows->FieldIndex("title"), title);
     rows->SetValue(rows->FieldIndex("view_price"), price);
     rows->SetValue(rows->FieldIndex("pic_url"), picUrl);
+    if (!detailUrl.isEmpty()) {
+        rows->SetValue(rows->FieldIndex("detail_url"), detailUrl);
+    }
     rows->Post();
 }
 
@@ -125,25 +130,38 @@ void TestGridActions::copyKeepsOneLinePerRow()
     QVERIFY(copy.Html.contains("<td>a b c&lt;d&gt;</td><td></td>"));
 }
 
+// The menu's link is the cell's own; a cell without one offers the row's detail page, when the row has one.
 void TestGridActions::cellMenuActions_data()
 {
     QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("detail");
     QTest::addColumn<QString>("link"); // empty: the link actions are off
     QTest::newRow("link without scheme") << "//img.example/1.jpg"
+                                         << "//item.example/1"
                                          << "http://img.example/1.jpg";
     QTest::newRow("link with scheme") << "https://shop.example/a"
+                                      << ""
                                       << "https://shop.example/a";
     QTest::newRow("plain text") << "商品"
+                                << ""
                                 << "";
+    QTest::newRow("plain text: the row's detail page") << "商品"
+                                                       << "//item.example/1"
+                                                       << "http://item.example/1";
     QTest::newRow("other scheme") << "javascript:alert(1)"
+                                  << ""
                                   << "";
+    QTest::newRow("other scheme: the row's detail page") << "javascript:alert(1)"
+                                                         << "https://item.example/2"
+                                                         << "https://item.example/2";
 }
 
 void TestGridActions::cellMenuActions()
 {
     QFETCH(QString, value);
+    QFETCH(QString, detail);
     QFETCH(QString, link);
-    AddRow("t", 1, value);
+    AddRow("t", 1, value, detail);
     QList<QUrl> opened;
     TSystemBrowser::SetTestHook([&opened](const QUrl& url) {
         opened.append(url);

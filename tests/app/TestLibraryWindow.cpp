@@ -3,23 +3,118 @@
 #include "app/TLibraryWindow.h"
 #include "app/TPriceChart.h"
 #include "app/uStartup.h"
+#include "library/TLibraryWorker.h"
+#include "storage/engine/TConnection.h"
+#include "storage/engine/TRowSet.h"
+#include "storage/engine/TRowSetModel.h"
 #include "storage/engine/TStatement.h"
+#include "storage/uDBFunc.h"
 #include "tests/app/TMainFormFixture.h"
 #include "tests/support/TestFiles.h"
 #include "ui/TApplication.h"
+#include "ui/TGoodsGrid.h"
+#include "ui/TSystemBrowser.h"
+#include "ui/uWebForm.h"
 
+#include <QAbstractAxis>
 #include <QAbstractItemModelTester>
+#include <QAction>
+#include <QApplication>
+#include <QAreaSeries>
+#include <QChart>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateEdit>
+#include <QFileInfo>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWebEngineView>
+
+namespace {
+QStringList ViewerUrls; // the pages the viewer opened, for the open hook
+
+void RecordAndClose(TWebForm* form)
+{
+    if (!QTest::qWaitFor([form]() { return !form->WebBrowser1->url().isEmpty(); }, 15000)) {
+        qWarning("the viewer shows no address");
+    }
+    ViewerUrls.append(form->WebBrowser1->url().toString());
+    form->close();
+}
+
+// Pairs of a bar's controls that overlap, and controls narrower than their text needs.
+QStringList Crowded(const QWidget* bar)
+{
+    QStringList found;
+    QList<QWidget*> controls;
+    for (QWidget* child : bar->findChildren<QWidget*>()) {
+        if (child->isVisible() && child->parentWidget() == bar) {
+            controls.append(child);
+        }
+    }
+    for (qsizetype i = 0; i < controls.size(); ++i) {
+        const QWidget* control = controls[i];
+        const bool squeezable = control->sizePolicy().horizontalPolicy() == QSizePolicy::Ignored;
+        if (!squeezable && control->width() < control->minimumSizeHint().width()) {
+            found.append(control->objectName() + QStringLiteral(" is cut"));
+        }
+        for (qsizetype j = i + 1; j < controls.size(); ++j) {
+            if (control->geometry().intersects(controls[j]->geometry())) {
+                found.append(control->objectName() + QLatin1Char('/') + controls[j]->objectName());
+            }
+        }
+    }
+    return found;
+}
+
+// Controls of the window that lie outside it, or have no room at all.
+QStringList OutOfSight(const QWidget* window, const QList<const QWidget*>& controls)
+{
+    QStringList found;
+    for (const QWidget* control : controls) {
+        const QRect place(control->mapTo(window, QPoint(0, 0)), control->size());
+        if (place.isEmpty() || !window->rect().contains(place)) {
+            found.append(control->objectName());
+        }
+    }
+    return found;
+}
+
+// Texts of the chart that its layout cut short ("...") or left out of its room: the legend's outside the legend,
+// the others outside the chart.
+QStringList CutTexts(const QChart* chart)
+{
+    QStringList cut;
+    const QRectF whole(chart->pos(), chart->size());
+    const QRectF legend = chart->legend()->geometry().adjusted(-0.5, -0.5, 0.5, 0.5);
+    for (const QGraphicsItem* item : chart->scene()->items()) {
+        const auto* text = dynamic_cast<const QGraphicsTextItem*>(item);
+        if (text == nullptr || !text->isVisible()) {
+            continue;
+        }
+        const QRectF room = chart->legend()->isAncestorOf(text) ? legend : whole;
+        if (text->toPlainText().contains(QStringLiteral("...")) || !room.contains(text->sceneBoundingRect())) {
+            cut.append(text->toPlainText());
+        }
+    }
+    return cut;
+}
+} // namespace
 
 // The library window over the program's database, driven as a user drives it.
 class TestLibraryWindow : public QObject
@@ -39,6 +134,18 @@ private slots:
     void refreshShowsRowsStoredMeanwhile();
     void deleteAsksFirst();
     void exportWritesTheFilteredRows();
+    void fitsTheScreen();
+    void rowsWithoutKeywordHaveTheirOwnEntry();
+    void linkCellsOpenAndEveryCellOffersItsPage();
+    void chartShowsItsLegendWholeAndCountsWhatItShows();
+    void databaseThatDidNotOpenIsExplained();
+    void findAndEscapeKeys();
+    void sortStaysOnItsColumnAcrossMerging();
+    void sortingKeepsTheChartsJob();
+    void unusablePriceKeepsTheView_data();
+    void unusablePriceKeepsTheView();
+    void failedDeletionSaysWhy();
+    void exportProposesAndAsksLikeTheMainWindow();
 
 private:
     void Store(int rows, const QString& keyword, int firstPrice = 1);
@@ -62,7 +169,10 @@ void TestLibraryWindow::cleanup()
 {
     TMessageBox::SetAskHook({});
     TExportDialog::SetTestHook({});
+    TSystemBrowser::SetTestHook({});
+    TWebForm::SetOpenHook(nullptr);
     delete m_fixture;
+    m_fixture = nullptr;
 }
 
 // Rows as the collection run leaves them, titled "<keyword> <n>", one listing every two rows.
@@ -289,6 +399,337 @@ void TestLibraryWindow::exportWritesTheFilteredRows()
     QVERIFY(text.contains(QStringLiteral("椅 4")));
     QVERIFY(!text.contains(QStringLiteral("桌 ")));
     QVERIFY(text.startsWith(QStringLiteral("\xFEFF标题")) || text.startsWith(QStringLiteral("标题")));
+}
+
+// Opened at its default size, centred, where the screen has room; else on the whole available area. On every
+// screen (the suite runs this case on 800 × 600, 1024 × 768 and at double scale too) and at 800 pixels wide,
+// every control is inside the window, no control of the bars covers another or is cut, and the search box
+// keeps its room.
+void TestLibraryWindow::fitsTheScreen()
+{
+    Store(200, QStringLiteral("办公桌"), 1000);
+    TLibraryWindow* window = Open();
+    QVERIFY(window != nullptr);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    const QRect area = window->screen()->availableGeometry();
+    const QRect frame = window->frameGeometry();
+    QVERIFY2(area.contains(frame),
+             qPrintable(QStringLiteral("%1,%2 %3x%4 on %5x%6")
+                            .arg(frame.x())
+                            .arg(frame.y())
+                            .arg(frame.width())
+                            .arg(frame.height())
+                            .arg(area.width())
+                            .arg(area.height())));
+    const QSize margins = frame.size() - window->size();
+    if (area.width() >= TLibraryWindow::DefaultWidth + margins.width()
+        && area.height() >= TLibraryWindow::DefaultHeight + margins.height()) {
+        QCOMPARE(window->size(), QSize(TLibraryWindow::DefaultWidth, TLibraryWindow::DefaultHeight));
+        QVERIFY(qAbs(frame.center().x() - area.center().x()) <= 1);
+    }
+    const QList<const QWidget*> controls = QList<const QWidget*>{
+        window->edSearch, window->btnRefresh, window->btnExport, window->btnDelete, window->btnDeleteKeyword,
+        window->deDate,   window->grid,       window->chart,     window->lblStatus};
+    for (const int width : {window->width(), 800 - margins.width()}) {
+        window->resize(width, window->height());
+        window->layout()->activate();
+        QCoreApplication::processEvents();
+        QCOMPARE(window->width(), width); // the window can be this narrow
+        QCOMPARE(Crowded(window->findChild<QWidget*>("filterBar")), QStringList());
+        QCOMPARE(Crowded(window->findChild<QWidget*>("actionBar")), QStringList());
+        QCOMPARE(OutOfSight(window, controls), QStringList());
+        QVERIFY2(window->edSearch->width() >= TLibraryWindow::MinSearchWidth,
+                 qPrintable(QString::number(window->edSearch->width())));
+        QTest::qWait(50); // the chart lays itself out
+        QVERIFY2(CutTexts(window->chart->chart()).isEmpty(),
+                 qPrintable(CutTexts(window->chart->chart()).join(QLatin1Char('|'))));
+    }
+}
+
+// Rows stored without a keyword are an entry of the keyword list of their own: counted, shown and deleted.
+void TestLibraryWindow::rowsWithoutKeywordHaveTheirOwnEntry()
+{
+    Store(3, QString());
+    Store(5, QStringLiteral("桌"));
+    QString error;
+    QVERIFY2(m_fixture->Dm()->conn()->Execute("INSERT INTO goodslist(title, keyname) VALUES ('旧行', NULL)", &error),
+             qPrintable(error));
+    TLibraryWindow* window = Open();
+    QCOMPARE(window->lblStatus->text(), QStringLiteral("共 9 条，6 个商品"));
+    QCOMPARE(window->cbKeyword->itemText(0), QStringLiteral("全部关键字（9）"));
+    QCOMPARE(window->cbKeyword->itemText(1), QStringLiteral("（无关键字）（4）"));
+    window->cbKeyword->setCurrentIndex(1);
+    emit window->cbKeyword->activated(1);
+    QVERIFY(Settle(window));
+    QCOMPARE(window->Model()->rowCount(), 4);
+    QStringList questions;
+    TMessageBox::SetAskHook([&questions](const QString&, const QString& text) {
+        questions.append(text);
+        return true;
+    });
+    QTest::mouseClick(window->btnDeleteKeyword, Qt::LeftButton);
+    QCOMPARE(questions.size(), 1);
+    QVERIFY2(questions.first().contains(QStringLiteral("没有关键字")), qPrintable(questions.first()));
+    QVERIFY(Settle(window));
+    QVERIFY(Settle(window));
+    QCOMPARE(window->cbKeyword->currentIndex(), 0); // the entry is gone
+    QCOMPARE(window->Model()->rowCount(), 5);
+    QCOMPARE(window->cbKeyword->count(), 2);
+}
+
+// A click on a link cell opens the page viewer, as in the main grid; the cell menu offers the row's detail page
+// from any cell, and says so when no program can open it.
+void TestLibraryWindow::linkCellsOpenAndEveryCellOffersItsPage()
+{
+    Store(2, QStringLiteral("桌"));
+    TLibraryWindow* window = Open();
+    ViewerUrls.clear();
+    TWebForm::SetOpenHook(RecordAndClose);
+    QAbstractItemModel* model = window->grid->model();
+    const QModelIndex detail = model->index(0, 2);
+    QCOMPARE(detail.data().toString(), QStringLiteral("//item.htm?id=桌0"));
+    QTest::mouseClick(window->grid->viewport(), Qt::LeftButton, {}, window->grid->visualRect(detail).center());
+    QCOMPARE(ViewerUrls.size(), 1);
+    QVERIFY2(ViewerUrls.first().startsWith(QStringLiteral("http://item.htm")), qPrintable(ViewerUrls.first()));
+    const QModelIndex title = model->index(1, 0);
+    QTest::mouseClick(window->grid->viewport(), Qt::LeftButton, {}, window->grid->visualRect(title).center());
+    QCOMPARE(ViewerUrls.size(), 1); // a plain cell opens nothing
+
+    QList<QUrl> opened;
+    bool browserThere = true;
+    TSystemBrowser::SetTestHook([&](const QUrl& url) {
+        opened.append(url);
+        return browserThere;
+    });
+    for (const bool there : {true, false}) {
+        browserThere = there;
+        std::unique_ptr<QMenu> menu(TGoodsGrid::CreateCellMenu(
+            window->grid, title, TGoodsGrid::DetailPageColumn(window->grid, TRowSetModel::FieldNameRole)));
+        auto* open = menu->findChild<QAction*>("actOpenInBrowser");
+        QVERIFY(open->isEnabled());
+        open->trigger();
+    }
+    QCOMPARE(opened, QList<QUrl>(2, QUrl(QStringLiteral("http://item.htm?id=桌0"))));
+    QCOMPARE(m_fixture->Boxes().size(), 1); // only when no program opened it
+    QVERIFY2(m_fixture->Boxes().first().contains(QStringLiteral("没有可以打开网页")),
+             qPrintable(m_fixture->Boxes().first()));
+}
+
+// At the window's default size and at 800 pixels wide the chart's legend and texts are whole, prices of five
+// digits and two decimals included; merged, its bars count listings.
+void TestLibraryWindow::chartShowsItsLegendWholeAndCountsWhatItShows()
+{
+    Store(400, QStringLiteral("办公桌"), 10000);
+    QString error;
+    QVERIFY(m_fixture->Dm()->conn()->Execute("UPDATE goodslist SET view_price = view_price + 0.25", &error));
+    TLibraryWindow* window = Open();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    for (const int width : {window->width(), 800 - (window->frameGeometry().width() - window->width())}) {
+        window->resize(width, window->height());
+        QTest::qWait(50);
+        QChart* chart = window->chart->chart();
+        QVERIFY(!chart->legend()->markers().isEmpty());
+        QVERIFY2(CutTexts(chart).isEmpty(), qPrintable(CutTexts(chart).join(QLatin1Char('|'))));
+    }
+    QChart* chart = window->chart->chart();
+    QCOMPARE(chart->axes(Qt::Vertical).first()->titleText(), QStringLiteral("行数"));
+    window->chkGroup->setChecked(true);
+    QVERIFY(Settle(window));
+    QTest::qWait(50);
+    chart = window->chart->chart();
+    QCOMPARE(chart->axes(Qt::Vertical).first()->titleText(), QStringLiteral("商品数"));
+    QCOMPARE(chart->legend()->markers().first()->label(), QStringLiteral("商品数"));
+    QCOMPARE(window->chart->Stats().Count, 200);
+    QCOMPARE(CutTexts(chart), QStringList());
+}
+
+// Over a database that did not open, the status line says why and the chart stops waiting.
+void TestLibraryWindow::databaseThatDidNotOpenIsExplained()
+{
+    const QString missing = m_dir.filePath(QStringLiteral("no-such-folder/gleanbox.db"));
+    TLibraryWindow window(m_fixture->Dm(), TDBFunc::ConnectionString(missing, TDBFunc::Password()), {}, m_form);
+    window.show();
+    QVERIFY(QTest::qWaitFor(
+        [&window]() {
+            window.WaitForWorker();
+            return window.lblStatus->text().contains(QStringLiteral("无法打开数据库"));
+        },
+        5000));
+    QVERIFY(QTest::qWaitFor([&window]() { return window.chart->chart()->title().contains(QStringLiteral("无法统计")); },
+                            5000));
+    QVERIFY(!window.lblStatus->text().contains(QStringLiteral("正在查询")));
+}
+
+// Ctrl+F goes to the search box with its text chosen; Esc closes the window.
+void TestLibraryWindow::findAndEscapeKeys()
+{
+    Store(3, QStringLiteral("桌"));
+    TLibraryWindow* window = Open();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    window->edSearch->setText(QStringLiteral("桌"));
+    QVERIFY(Settle(window));
+    window->grid->setFocus();
+    QTest::keyClick(window->grid, Qt::Key_F, Qt::ControlModifier);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(window->edSearch));
+    QCOMPARE(window->edSearch->selectedText(), QStringLiteral("桌"));
+    QTest::keyClick(window->edSearch, Qt::Key_Escape);
+    QVERIFY(!window->isVisible());
+}
+
+// The sort stays on its column when the view merges listings and back, wherever that column stands; a column
+// only the merged view has leaves the rows in their order of collection.
+void TestLibraryWindow::sortStaysOnItsColumnAcrossMerging()
+{
+    Store(10, QStringLiteral("桌"));
+    TLibraryWindow* window = Open();
+    QHeaderView* header = window->grid->horizontalHeader();
+    QAbstractItemModel* model = window->grid->model();
+    header->setSortIndicator(3, Qt::DescendingOrder); // 价格
+    QVERIFY(Settle(window));
+    QCOMPARE(model->index(0, 3).data().toDouble(), 10.0);
+    window->chkGroup->setChecked(true);
+    QVERIFY(Settle(window));
+    const int latest = window->Model()->ColumnOfField(QStringLiteral("view_price"));
+    QCOMPARE(model->headerData(latest, Qt::Horizontal).toString(), QStringLiteral("最新价"));
+    QCOMPARE(header->sortIndicatorSection(), latest);
+    QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
+    QCOMPARE(model->index(0, latest).data().toDouble(), 10.0);
+    window->chkGroup->setChecked(false);
+    QVERIFY(Settle(window));
+    QCOMPARE(header->sortIndicatorSection(), 3);
+    QCOMPARE(model->index(0, 3).data().toDouble(), 10.0);
+    window->chkGroup->setChecked(true);
+    QVERIFY(Settle(window));
+    header->setSortIndicator(1, Qt::DescendingOrder); // 次数
+    QVERIFY(Settle(window));
+    window->chkGroup->setChecked(false);
+    QVERIFY(Settle(window));
+    QCOMPARE(header->sortIndicatorSection(), -1);
+    QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("桌 0"));
+}
+
+// A sort cancels the grid's reads, never the chart's: the chart gets its prices.
+void TestLibraryWindow::sortingKeepsTheChartsJob()
+{
+    Store(300, QStringLiteral("桌"));
+    QTest::mouseClick(m_form->btnLibrary, Qt::LeftButton);
+    TLibraryWindow* window = m_form->Library();
+    window->grid->horizontalHeader()->setSortIndicator(0, Qt::AscendingOrder); // at once, while the jobs wait
+    QVERIFY(Settle(window));
+    QVERIFY(QTest::qWaitFor([window]() { return window->chart->Stats().Count == 300; }, 5000));
+    QVERIFY(!window->chart->chart()->title().contains(QStringLiteral("正在统计")));
+}
+
+// A price that is no finite number is refused with a message, like a reversed range; the rows shown stay
+// as they were, read and not blank, and the chart does not wait.
+void TestLibraryWindow::unusablePriceKeepsTheView_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("letters") << "edMaxPrice"
+                             << "abc";
+    QTest::newRow("infinity") << "edMaxPrice"
+                              << "inf";
+    QTest::newRow("negative infinity") << "edMinPrice"
+                                       << "-inf";
+    QTest::newRow("not a number") << "edMinPrice"
+                                  << "nan";
+    QTest::newRow("beyond any number") << "edMaxPrice"
+                                       << "1e999";
+}
+
+void TestLibraryWindow::unusablePriceKeepsTheView()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, typed);
+    Store(10, QStringLiteral("桌"));
+    TLibraryWindow* window = Open();
+    Type(window->findChild<QLineEdit*>(field), typed);
+    QVERIFY(Settle(window));
+    QVERIFY2(window->lblStatus->text().contains(QStringLiteral("不是数字")), qPrintable(window->lblStatus->text()));
+    QCOMPARE(window->Model()->Filter().MinPrice, QVariant());
+    QCOMPARE(window->Model()->Filter().MaxPrice, QVariant());
+    QCOMPARE(window->Model()->rowCount(), 10);
+    window->grid->viewport()->repaint();
+    QVERIFY(Settle(window));
+    QVERIFY(window->Model()->IsLoaded(0));
+    QCOMPARE(window->grid->model()->index(0, 0).data().toString(), QStringLiteral("桌 0"));
+    QVERIFY(!window->chart->chart()->title().contains(QStringLiteral("正在统计")));
+}
+
+// A deletion that fails says why in the status line and in a box, never that rows were deleted; the rows stay.
+void TestLibraryWindow::failedDeletionSaysWhy()
+{
+    Store(6, QStringLiteral("桌"));
+    QString error;
+    QVERIFY2(m_fixture->Dm()->conn()->Execute("CREATE TRIGGER keep BEFORE DELETE ON goodslist BEGIN "
+                                              "SELECT RAISE(ABORT, 'rows are kept'); END",
+                                              &error),
+             qPrintable(error));
+    TLibraryWindow* window = Open();
+    TMessageBox::SetAskHook([](const QString&, const QString&) { return true; });
+    window->grid->selectionModel()->select(window->grid->model()->index(0, 0), QItemSelectionModel::Select);
+    QTest::mouseClick(window->btnDelete, Qt::LeftButton);
+    QVERIFY(Settle(window));
+    QVERIFY(Settle(window));
+    const QString status = window->lblStatus->text();
+    QVERIFY2(status.contains(QStringLiteral("删除失败")) && status.contains(QStringLiteral("rows are kept")),
+             qPrintable(status));
+    QVERIFY(!status.contains(QStringLiteral("已删除")));
+    QCOMPARE(m_fixture->Boxes().size(), 1);
+    QVERIFY(m_fixture->Boxes().first().startsWith(QStringLiteral("删除失败|")));
+    QCOMPARE(window->Model()->rowCount(), 6);
+    QVERIFY(window->Model()->IsLoaded(0));
+}
+
+// The library's export proposes its file as the main window's does (the keyword filtered by and the time, in
+// the folder and format of the last export, whichever window made it), starts its keyword list on that
+// keyword, and asks before it replaces a file.
+void TestLibraryWindow::exportProposesAndAsksLikeTheMainWindow()
+{
+    Store(4, QStringLiteral("桌"));
+    Store(3, QStringLiteral("椅子"));
+    QStringList asked;
+    TMessageBox::SetAskHook([&asked](const QString&, const QString& text) {
+        asked.append(text);
+        return false;
+    });
+    const QString first = m_dir.filePath(QStringLiteral("first.csv"));
+    TExportDialog::SetTestHook([first](TExportDialog& dialog) {
+        dialog.rbCsv->setChecked(true);
+        dialog.edPath->setText(first);
+        return true;
+    });
+    QTest::mouseClick(m_form->btnExport, Qt::LeftButton);
+    QVERIFY(QTest::qWaitFor(
+        [this]() { return !m_form->IsExporting() && QFileInfo::exists(m_dir.filePath("first.csv")); }, 10000));
+    TLibraryWindow* window = Open();
+    const int chairs = window->cbKeyword->findData(QStringLiteral("椅子"));
+    window->cbKeyword->setCurrentIndex(chairs);
+    emit window->cbKeyword->activated(chairs);
+    QVERIFY(Settle(window));
+    QString proposed;
+    QString listed;
+    bool csv = false;
+    TExportDialog::SetTestHook([&](TExportDialog& dialog) {
+        proposed = dialog.Path();
+        listed = dialog.cbKeyword->currentText();
+        csv = dialog.rbCsv->isChecked();
+        dialog.edPath->setText(first); // a file that exists
+        return true;
+    });
+    asked.clear();
+    QTest::mouseClick(window->btnExport, Qt::LeftButton);
+    const QRegularExpression name(QStringLiteral("^")
+                                  + QRegularExpression::escape(QFileInfo(m_dir.path()).absoluteFilePath())
+                                  + QStringLiteral("/椅子_\\d{8}-\\d{4}\\.csv$"));
+    QVERIFY2(name.match(proposed).hasMatch(), qPrintable(proposed));
+    QVERIFY(csv);
+    QCOMPARE(listed, QStringLiteral("椅子"));
+    QCOMPARE(asked.size(), 1);
+    QVERIFY2(asked.first().contains(QStringLiteral("已存在")), qPrintable(asked.first()));
+    QVERIFY(!m_form->IsExporting()); // not replaced: nothing exports
 }
 
 int main(int argc, char** argv)

@@ -5,6 +5,7 @@
 #include "ui/TMessageBox.h"
 #include "ui/TNumberEdit.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -33,6 +34,7 @@ private slots:
     void pageCountInterpretation_data();
     void pageCountInterpretation();
     void clockAndBlinkingPane();
+    void typingGoesToTheKeywordAtStart();
     void standardButtonsReadChinese();
 
 private:
@@ -200,6 +202,21 @@ void TestMainForm::standardButtonsReadChinese()
     QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     QCOMPARE(buttons.button(QDialogButtonBox::Ok)->text(), QStringLiteral("确定"));
     QCOMPARE(buttons.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("取消"));
+}
+
+// The window opens with the focus in the keyword box and its keyword chosen: typing replaces it, and no
+// key presses 采集.
+void TestMainForm::typingGoesToTheKeywordAtStart()
+{
+    m_form->show();
+    QTRY_COMPARE_WITH_TIMEOUT(m_form->windowTitle(), QStringLiteral("Mercatix V1.0"), 2000);
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(m_form->cbSearch));
+    QCOMPARE(m_form->cbSearch->lineEdit()->selectedText(), m_form->cbSearch->currentText());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QTest::keyClicks(QApplication::focusWidget(), "desk");
+    QCOMPARE(m_form->cbSearch->currentText(), QStringLiteral(" desk"));
+    QVERIFY(m_form->RzMemo2->toPlainText().isEmpty()); // no run started
 }
 
 int main(int argc, char** argv)

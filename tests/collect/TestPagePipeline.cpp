@@ -108,6 +108,15 @@ void TestPagePipeline::pages_data()
     QTest::newRow("login page names its title")
         << "<html><head><TITLE lang=\"zh\">\n 亲，请登录 &amp; 验证 </TITLE></head></html>" << 0 << -1
         << TPageFailure::NoBlock << "亲，请登录 & 验证";
+    QTest::newRow("login form")
+        << "<html><title>登录</title><FORM id=\"J_Form\" action=\"//login.example/member/Login.jhtml\">"
+           "<input name=u></form></html>"
+        << 0 << -1 << TPageFailure::LoginPage << "登录";
+    QTest::newRow("password field") << "<html><body><div><input class=x TYPE = 'Password' name=p></div></body></html>"
+                                    << 0 << -1 << TPageFailure::LoginPage << "";
+    QTest::newRow("a text about passwords is no login page")
+        << "<html><title>t</title><p>type=password</p><form action=/search><input type=text></form></html>" << 0 << -1
+        << TPageFailure::NoBlock << "t";
     QTest::newRow("page without title") << "<html>nothing</html>" << 0 << -1 << TPageFailure::NoBlock << "";
     QTest::newRow("empty page") << "" << 0 << -1 << TPageFailure::NoBlock << "";
     QTest::newRow("page cut off") << "<title>t</title>g_page_config = {\"mods\":" << 0 << 0 << TPageFailure::CutOff

@@ -3,6 +3,7 @@
 #include "page/TItemKey.h"
 #include "page/TListingArray.h"
 #include "storage/TLibrarySchema.h"
+#include "library/TLibraryWorker.h"
 #include "storage/engine/TConnection.h"
 #include "storage/engine/TStatement.h"
 #include "storage/uDBFunc.h"
@@ -19,6 +20,10 @@
 #include <QThread>
 #include <QTimer>
 
+#include <cmath>
+#include <condition_variable>
+#include <limits>
+#include <mutex>
 #include <rapidjson/document.h>
 
 Q_DECLARE_METATYPE(TLibraryFilter)
@@ -116,6 +121,9 @@ private slots:
     void filters_data();
     void filters();
     void impossiblePriceRangeIsExplained();
+    void nonFinitePriceIsRefused_data();
+    void nonFinitePriceIsRefused();
+    void rowsWithoutKeywordAreOneKeyword();
     void pagingMatchesOrder_data();
     void pagingMatchesOrder();
     void groupingOfRealPage();
@@ -123,6 +131,7 @@ private slots:
     void itemKey_data();
     void itemKey();
     void priceStats();
+    void workerCancelsTheJobsOfOneOwner();
 
 private:
     void CreateSampleFile();
@@ -508,6 +517,71 @@ void TestLibraryQuery::impossiblePriceRangeIsExplained()
     QVERIFY(query.SetView(filter, {}, false, &error));
 }
 
+// Infinity or NaN as a bound would reach SQL as a word it cannot read: refused like a reversed range.
+void TestLibraryQuery::nonFinitePriceIsRefused_data()
+{
+    QTest::addColumn<QVariant>("min");
+    QTest::addColumn<QVariant>("max");
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    QTest::newRow("infinite maximum") << QVariant(0.0) << QVariant(inf);
+    QTest::newRow("negative infinite minimum") << QVariant(-inf) << QVariant();
+    QTest::newRow("NaN minimum") << QVariant(nan) << QVariant(10.0);
+    QTest::newRow("NaN maximum alone") << QVariant() << QVariant(nan);
+}
+
+void TestLibraryQuery::nonFinitePriceIsRefused()
+{
+    QFETCH(QVariant, min);
+    QFETCH(QVariant, max);
+    CreateSampleFile();
+    TLibraryQuery query;
+    OpenQuery(&query);
+    TLibraryFilter filter;
+    filter.MinPrice = min;
+    filter.MaxPrice = max;
+    QString error;
+    QVERIFY(!query.SetView(filter, {}, false, &error));
+    QVERIFY2(error.contains(QStringLiteral("价格")), qPrintable(error));
+}
+
+// Rows stored under an empty keyword (or none at all, from older files) are one entry of the keyword list,
+// and can be shown and deleted as one keyword.
+void TestLibraryQuery::rowsWithoutKeywordAreOneKeyword()
+{
+    CreateSampleFile();
+    {
+        TConnection connection;
+        QString error;
+        QVERIFY(connection.Open(ConnectionString(m_path), &error));
+        QVERIFY(
+            Exec(&connection, QStringLiteral("INSERT INTO goodslist(title, keyname) VALUES ('a', ''), ('b', NULL)")));
+    }
+    TLibraryQuery query;
+    OpenQuery(&query);
+    QString error;
+    std::vector<std::pair<QString, qint64>> keywords;
+    QVERIFY(query.Keywords(&keywords, &error));
+    QCOMPARE(keywords.size(), size_t(5));
+    QCOMPARE(keywords.front(), (std::pair<QString, qint64>(QString(), 2)));
+    qint64 listed = 0;
+    for (const auto& [keyword, rows] : keywords) {
+        listed += rows;
+    }
+    QCOMPARE(listed, qint64(std::size(Samples) + 2)); // every row is in one entry
+    TLibraryFilter unnamed;
+    unnamed.ByKeyword = true;
+    QVERIFY(query.SetView(unnamed, {}, false, &error));
+    std::vector<TLibraryQuery::TRow> rows;
+    QVERIFY(query.Page(nullptr, false, 100, &rows, &error));
+    QCOMPARE(Ids(rows), (QList<qint64>{7, 8}));
+    qint64 deleted = 0;
+    QVERIFY(query.DeleteKeyword(QString(), &deleted, &error));
+    QCOMPARE(deleted, 2);
+    QVERIFY(query.Keywords(&keywords, &error));
+    QCOMPARE(keywords.size(), size_t(4));
+}
+
 void TestLibraryQuery::pagingMatchesOrder_data()
 {
     QTest::addColumn<QString>("column");
@@ -761,6 +835,38 @@ void TestLibraryQuery::priceStats()
     QCOMPARE(TPriceStats::FromSorted({5, 5, 5}).Bins.size(), size_t(1));
     QCOMPARE(TPriceStats::RoundWidth(3.2), 5.0);
     QCOMPARE(TPriceStats::RoundWidth(0.012), 0.02);
+}
+
+// Cancelling is per owner: a sort of the grid drops the grid's reads, never the chart's.
+void TestLibraryQuery::workerCancelsTheJobsOfOneOwner()
+{
+    CreateSampleFile();
+    TLibraryWorker worker(ConnectionString(m_path));
+    std::mutex lock;
+    std::condition_variable release;
+    bool released = false;
+    QStringList ran;
+    int grid = 0; // the owners: two addresses
+    int chart = 0;
+    // The first job holds the worker until the others are queued and one owner's are cancelled.
+    worker.Keep([&](TLibraryQuery&) {
+        std::unique_lock<std::mutex> wait(lock);
+        release.wait(wait, [&]() { return released; });
+    });
+    const auto record = [&](const QString& name) { return [&ran, name](TLibraryQuery&) { ran.append(name); }; };
+    worker.Post(&grid, record(QStringLiteral("grid page")));
+    worker.Post(&chart, record(QStringLiteral("chart prices")));
+    worker.Keep(record(QStringLiteral("keywords")));
+    worker.Post(&grid, record(QStringLiteral("grid count")));
+    worker.Cancel(&grid);
+    worker.Cancel(nullptr); // jobs without an owner cannot be cancelled
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        released = true;
+    }
+    release.notify_all();
+    worker.Wait();
+    QCOMPARE(ran, QStringList({QStringLiteral("chart prices"), QStringLiteral("keywords")}));
 }
 
 QTEST_GUILESS_MAIN(TestLibraryQuery)

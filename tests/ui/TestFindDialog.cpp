@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QTest>
@@ -31,6 +32,7 @@ private slots:
     void search_data();
     void search();
     void dialogMovesTheCurrentCell();
+    void dialogKeepsClearOfTheCellItFound();
     void looksAndHearsLikeEveryWindow();
 };
 
@@ -100,6 +102,33 @@ void TestFindDialog::dialogMovesTheCurrentCell()
     QCOMPARE(view->currentIndex(), view->model()->index(1, 1)); // nothing found: the current cell stays
     QTest::keyClick(dialog.FindText, Qt::Key_Escape);
     QVERIFY(!dialog.isVisible());
+}
+
+// The dialog opens over the middle of the view's window; the cell it finds there is not left beneath it.
+void TestFindDialog::dialogKeepsClearOfTheCellItFound()
+{
+    QWidget window;
+    window.resize(800, 600);
+    auto* view = new QTableView(&window);
+    view->setGeometry(window.rect());
+    auto* model = new QStandardItemModel(60, 4, view);
+    view->setModel(model);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    TFindDialog dialog(view, &window);
+    dialog.Open();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    const QModelIndex under = view->indexAt(view->viewport()->mapFromGlobal(dialog.frameGeometry().center()));
+    QVERIFY(under.isValid());
+    model->setItem(under.row(), under.column(), new QStandardItem(QStringLiteral("目标")));
+    view->setCurrentIndex(model->index(0, 0));
+    dialog.FindText->setText(QStringLiteral("目标"));
+    QVERIFY(dialog.FindNext());
+    QCOMPARE(view->currentIndex(), under);
+    const QRect cell = view->visualRect(under);
+    const QRect onScreen(view->viewport()->mapToGlobal(cell.topLeft()), cell.size());
+    QVERIFY(!dialog.frameGeometry().intersects(onScreen));
+    QVERIFY(dialog.screen()->availableGeometry().contains(dialog.frameGeometry()));
 }
 
 // The dialog takes the common window font and colour, and shows a notice sent to it.
