@@ -112,7 +112,7 @@ void TestWindowBounds::boundsComeBackAfterRestart_data()
     QTest::addColumn<QRect>("set");
     QTest::addColumn<QRect>("restored");
     QTest::newRow("primary screen") << QRect(120, 80, 900, 600) << QRect(120, 80, 900, 600);
-    QTest::newRow("second screen") << QRect(1050, 50, 850, 520) << QRect(1050, 50, 850, 520);
+    QTest::newRow("second screen") << QRect(1040, 50, 870, 520) << QRect(1040, 50, 870, 520);
     QTest::newRow("larger than the second screen") << QRect(1100, 50, 1000, 700) << SecondScreen;
     QTest::newRow("partly off the screen") << QRect(-200, 100, 900, 600) << QRect(0, 100, 900, 600);
 }
