@@ -3,6 +3,7 @@
 #include "page/TListingArray.h"
 #include "platform/CodePage.h"
 #include "platform/ProgramResources.h"
+#include "storage/TDatabaseLock.h"
 #include "storage/TLibrarySchema.h"
 #include "storage/TUpgradeThread.h"
 #include "storage/engine/TConnection.h"
@@ -229,6 +230,12 @@ bool TDM::OpenDatabase(const QString& path, QString* error)
     FDBFunc->BindConnection(&m_conn);
     const QString initial = QString::fromLatin1(InitialVersion);
     if (!CheckDataFolder(path, error)) {
+        return false;
+    }
+    // Another program may be making the file right now: the file is looked at, made and completed under the lock
+    // that every program takes, so this one waits for the other and then finds the file made.
+    TDatabaseLock lock(path);
+    if (!lock.Acquire(error)) {
         return false;
     }
     const QFileInfo file(path);

@@ -25,7 +25,8 @@ public:
     ~TDM();
 
     // Opens the database file, creating and upgrading it as needed. False with the provider's message
-    // when the file cannot be opened (wrong password, damaged file, no database).
+    // when the file cannot be opened (wrong password, damaged file, no database). The file is made, completed
+    // and upgraded under TDatabaseLock: while another program does that, this one waits for it.
     bool OpenDatabase(const QString& path, QString* error);
     // Starts opening an existing database file in the background, so that deriving its key overlaps the
     // creation of the window; OpenDatabase of the same file takes that connection. Does nothing for a
