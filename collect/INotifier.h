@@ -2,7 +2,8 @@
 
 #include <QString>
 
-// Where a run's alerts are announced: the desktop's notifications, or a stand-in in tests.
+// Tells the user something on the desktop, outside the program's own window: a summary line and a body.
+// Sending never fails the caller and never holds it up; where the desktop cannot show a notice, nothing is shown.
 class INotifier
 {
 public:

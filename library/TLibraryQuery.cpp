@@ -6,6 +6,8 @@
 #include "storage/engine/TStatement.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace {
 const char* const ItemKeySql = "item_key(nid, detail_url, shopLink, id)";
@@ -375,81 +377,120 @@ QString TLibraryQuery::LiteralCondition() const
 
 bool TLibraryQuery::InTransaction(const std::function<bool(QString*)>& work, QString* error)
 {
-    if (!Exec(m_connection.get(), QStringLiteral("BEGIN IMMEDIATE"), {}, error)) {
+    // A file that another program holds past the busy timeout is waited for again.
+    TConnection* connection = m_connection.get();
+    return connection->RetryWhileBusy([&](bool* busy) {
+        QString failure;
+        if (Exec(connection, QStringLiteral("BEGIN IMMEDIATE"), {}, &failure) && work(&failure)
+            && Exec(connection, QStringLiteral("COMMIT"), {}, &failure)) {
+            return true;
+        }
+        *busy = connection->LastFailedBusy();
+        *error = failure;
+        QString ignored;
+        Exec(connection, QStringLiteral("ROLLBACK"), {}, &ignored);
         return false;
+    });
+}
+
+// Starts a deletion: the rows to delete are gathered by id in a temporary table, which no other program waits for.
+bool TLibraryQuery::BeginMarking(QString* error)
+{
+    return Exec(m_connection.get(),
+                QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS lib_marked(id INTEGER PRIMARY KEY)"), {}, error)
+        && Exec(m_connection.get(), QStringLiteral("DELETE FROM temp.lib_marked"), {}, error);
+}
+
+// Deletes the marked rows a batch at a time, each batch its own short transaction, so that a program that writes
+// to the file meanwhile waits for one batch at most; the pause after each lets it in. The rows of the batches
+// done stay deleted when a later one fails; *deleted counts them.
+bool TLibraryQuery::DeleteMarked(qint64* deleted, QString* error)
+{
+    *deleted = 0;
+    for (;;) {
+        qint64 last = 0;
+        if (!ReadInt(m_connection.get(),
+                     QStringLiteral("SELECT max(id) FROM (SELECT id FROM temp.lib_marked ORDER BY id LIMIT ?)"),
+                     {DeleteBatchRows}, &last, error)) {
+            return false;
+        }
+        if (last == 0) {
+            return true; // none left
+        }
+        qint64 batch = 0;
+        const bool ok = InTransaction(
+            [&](QString* failure) {
+                if (!Exec(m_connection.get(),
+                          QStringLiteral(
+                              "DELETE FROM goodslist WHERE id IN (SELECT id FROM temp.lib_marked WHERE id <= ?)"),
+                          {last}, failure)) {
+                    return false;
+                }
+                batch = Changes(m_connection.get());
+                return Exec(m_connection.get(), QStringLiteral("DELETE FROM temp.lib_marked WHERE id <= ?"), {last},
+                            failure);
+            },
+            error);
+        if (!ok) {
+            return false;
+        }
+        *deleted += batch;
+        std::this_thread::sleep_for(std::chrono::milliseconds(DeletePauseMs));
     }
-    if (work(error) && Exec(m_connection.get(), QStringLiteral("COMMIT"), {}, error)) {
-        return true;
-    }
-    QString ignored;
-    Exec(m_connection.get(), QStringLiteral("ROLLBACK"), {}, &ignored);
-    return false;
 }
 
 bool TLibraryQuery::DeleteIds(const std::vector<qint64>& ids, qint64* deleted, QString* error)
 {
     *deleted = 0;
-    return InTransaction(
-        [&](QString* failure) {
-            TStatement statement;
-            if (!statement.Prepare(m_connection.get(), QStringLiteral("DELETE FROM goodslist WHERE id = ?"), failure)) {
-                return false;
-            }
-            for (const qint64 id : ids) {
-                statement.Reset();
-                if (!statement.Bind({id}, failure) || !statement.Run(failure)) {
-                    return false;
-                }
-                *deleted += Changes(m_connection.get());
-            }
-            return true;
-        },
-        error);
+    if (!BeginMarking(error) || !Exec(m_connection.get(), QStringLiteral("BEGIN"), {}, error)) {
+        return false;
+    }
+    // One transaction of the temporary table alone: the file itself is not locked by it.
+    TStatement statement;
+    bool marked = statement.Prepare(m_connection.get(),
+                                    QStringLiteral("INSERT OR IGNORE INTO temp.lib_marked VALUES (?)"), error);
+    for (auto id = ids.begin(); marked && id != ids.end(); ++id) {
+        statement.Reset();
+        marked = statement.Bind({*id}, error) && statement.Run(error);
+    }
+    if (!marked || !Exec(m_connection.get(), QStringLiteral("COMMIT"), {}, error)) {
+        QString ignored;
+        Exec(m_connection.get(), QStringLiteral("ROLLBACK"), {}, &ignored);
+        return false;
+    }
+    return DeleteMarked(deleted, error);
 }
 
 bool TLibraryQuery::DeleteKeyword(const QString& keyword, qint64* deleted, QString* error)
 {
     *deleted = 0;
-    return InTransaction(
-        [&](QString* failure) {
-            const TLibrarySql::TCondition where = TLibrarySql::OfKeyword(keyword);
-            if (!Exec(m_connection.get(), QStringLiteral("DELETE FROM goodslist") + where.Sql(), where.Values,
-                      failure)) {
-                return false;
-            }
-            *deleted = Changes(m_connection.get());
-            return true;
-        },
-        error);
+    const TLibrarySql::TCondition where = TLibrarySql::OfKeyword(keyword);
+    return BeginMarking(error)
+        && Exec(m_connection.get(), QStringLiteral("INSERT INTO temp.lib_marked SELECT id FROM goodslist") + where.Sql(),
+                where.Values, error)
+        && DeleteMarked(deleted, error);
 }
 
 bool TLibraryQuery::DeleteListings(const QStringList& itemKeys, qint64* deleted, QString* error)
 {
     *deleted = 0;
-    return InTransaction(
-        [&](QString* failure) {
-            TStatement statement;
-            if (!Exec(m_connection.get(), QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS lib_delete(item TEXT)"), {},
-                      failure)
-                || !Exec(m_connection.get(), QStringLiteral("DELETE FROM temp.lib_delete"), {}, failure)
-                || !statement.Prepare(m_connection.get(), QStringLiteral("INSERT INTO temp.lib_delete VALUES (?)"),
-                                      failure)) {
-                return false;
-            }
-            for (const QString& key : itemKeys) {
-                statement.Reset();
-                if (!statement.Bind({key}, failure) || !statement.Run(failure)) {
-                    return false;
-                }
-            }
-            if (!Exec(m_connection.get(),
-                      QStringLiteral("DELETE FROM goodslist WHERE %1 IN (SELECT item FROM temp.lib_delete)")
-                          .arg(QLatin1String(ItemKeySql)),
-                      {}, failure)) {
-                return false;
-            }
-            *deleted = Changes(m_connection.get());
-            return true;
-        },
-        error);
+    TStatement statement;
+    if (!BeginMarking(error)
+        || !Exec(m_connection.get(), QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS lib_delete(item TEXT)"), {}, error)
+        || !Exec(m_connection.get(), QStringLiteral("DELETE FROM temp.lib_delete"), {}, error)
+        || !statement.Prepare(m_connection.get(), QStringLiteral("INSERT INTO temp.lib_delete VALUES (?)"), error)) {
+        return false;
+    }
+    for (const QString& key : itemKeys) {
+        statement.Reset();
+        if (!statement.Bind({key}, error) || !statement.Run(error)) {
+            return false;
+        }
+    }
+    return Exec(m_connection.get(),
+                QStringLiteral("INSERT INTO temp.lib_marked SELECT id FROM goodslist WHERE %1 IN "
+                               "(SELECT item FROM temp.lib_delete)")
+                    .arg(QLatin1String(ItemKeySql)),
+                {}, error)
+        && DeleteMarked(deleted, error);
 }

@@ -72,8 +72,11 @@ public:
     // The condition of the view with its values written in, for a job that reads goodslist itself.
     QString LiteralCondition() const;
 
-    // Deletes in one transaction: rows by id, every row of a keyword (the empty one: the rows stored without
-    // one), every row of some listings.
+    // Deletes rows by id, every row of a keyword (the empty one: the rows stored without one), every row of some listings: the rows there are when the call
+    // starts, in batches of DeleteBatchRows, each its own transaction (see DeleteMarked). *deleted is the number
+    // of rows deleted, also when a batch failed.
+    static constexpr int DeleteBatchRows = 5000;
+    static constexpr int DeletePauseMs = 20;
     bool DeleteIds(const std::vector<qint64>& ids, qint64* deleted, QString* error);
     bool DeleteKeyword(const QString& keyword, qint64* deleted, QString* error);
     bool DeleteListings(const QStringList& itemKeys, qint64* deleted, QString* error);
@@ -86,6 +89,8 @@ private:
                      std::vector<TRow>* rows, QString* error);
     bool BuildGroups(QString* error);
     bool InTransaction(const std::function<bool(QString*)>& work, QString* error);
+    bool BeginMarking(QString* error);
+    bool DeleteMarked(qint64* deleted, QString* error);
 
     std::unique_ptr<TConnection> m_connection;
     mutable QMutex m_handleLock; // Interrupt() against Close()

@@ -13,7 +13,7 @@ PACKAGES=(
     libgtest-dev libbenchmark-dev
     qt6-charts-dev qt6-translations-l10n
     desktop-file-utils appstream dpkg-dev fakeroot file lintian
-    fonts-wqy-microhei xvfb xauth python3 unzip
+    fonts-wqy-microhei xvfb xauth python3 unzip dbus
 )
 BACKPORTS_PACKAGES=(libsqlcipher-dev libsqlcipher1)
 

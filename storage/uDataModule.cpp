@@ -3,6 +3,7 @@
 #include "page/TListingArray.h"
 #include "platform/CodePage.h"
 #include "platform/ProgramResources.h"
+#include "storage/TDatabaseLock.h"
 #include "storage/TDatabaseMessage.h"
 #include "storage/TLibrarySchema.h"
 #include "storage/TRunSchema.h"
@@ -252,6 +253,12 @@ bool TDM::OpenDatabase(const QString& path, QString* error)
     FDBFunc->BindConnection(&m_conn);
     m_path = path;
     if (!CheckDataFolder(path, error)) {
+        return false;
+    }
+    // Another program may be making the file right now: the file is looked at, made and completed under the lock
+    // that every program takes, so this one waits for the other and then finds the file made.
+    TDatabaseLock lock(path);
+    if (!lock.Acquire(error)) {
         return false;
     }
     const QFileInfo file(path);

@@ -26,7 +26,8 @@ public:
 
     // Opens the database file, creating and upgrading it as needed. False with a message for the user when the
     // file cannot be opened (wrong password, damaged file, no database): what happened, the file's path, what to
-    // do, and the provider's message as a detail (TDatabaseMessage).
+    // do, and the provider's message as a detail (TDatabaseMessage). The file is made, completed and upgraded
+    // under TDatabaseLock: while another program does that, this one waits for it.
     bool OpenDatabase(const QString& path, QString* error);
     // Starts opening an existing database file in the background, so that deriving its key overlaps the
     // creation of the window; OpenDatabase of the same file takes that connection. Does nothing for a

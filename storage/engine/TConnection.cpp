@@ -8,13 +8,18 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <chrono>
 #include <sys/stat.h>
+#include <thread>
 
 namespace {
 const char* const ProviderKey = "Provider";
 const char* const DataSourceKey = "Data Source";
 const char* const PasswordKey = "Jet OLEDB:Database Password";
 const char* const JetProvider = "Microsoft.Jet.OLEDB.4.0";
+// The step of the wait for a busy file: short, so that the gap another program leaves between two of its
+// transactions is found before it begins the next.
+const int BusyStepMs = 5;
 
 struct TTarget
 {
@@ -274,10 +279,11 @@ bool TConnection::Create(const QString& connectionString, QString* error)
     if (!ParseTarget(connectionString, &target, error)) {
         return false;
     }
-    m_db = CreateKeyed(target, error);
-    if (m_db == nullptr) {
+    TSqliteHandle db = CreateKeyed(target, error);
+    if (db == nullptr) {
         return false;
     }
+    Adopt(std::move(db));
     m_createdPath = target.path;
     m_createdKey = target.key;
     m_createdIdentity = FileIdentity(target.path);
@@ -310,8 +316,50 @@ bool TConnection::Open(const QString& connectionString, QString* error)
     if (db == nullptr || !Configure(db.get(), error)) {
         return false;
     }
-    m_db = std::move(db);
+    Adopt(std::move(db));
     return true;
+}
+
+void TConnection::Adopt(TSqliteHandle db)
+{
+    m_db = std::move(db);
+    sqlite3_busy_handler(m_db.get(), BusyWait, this);
+}
+
+// Called by the engine while another connection holds the file: waits one step and asks again, until the busy
+// timeout has passed since the statement first met the file busy.
+int TConnection::BusyWait(void* connection, int count)
+{
+    auto* self = static_cast<TConnection*>(connection);
+    if (count == 0) {
+        self->m_busySince.start();
+    }
+    if (self->m_busySince.elapsed() >= self->m_busyTimeoutMs) {
+        return 0;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(count < 5 ? 1 : BusyStepMs));
+    return 1;
+}
+
+bool TConnection::LastFailedBusy() const
+{
+    return m_db != nullptr && sqlite3_errcode(m_db.get()) == SQLITE_BUSY;
+}
+
+bool TConnection::RetryWhileBusy(const std::function<bool(bool* busy)>& attempt)
+{
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        bool busy = false;
+        if (attempt(&busy)) {
+            return true;
+        }
+        if (!busy || waited.elapsed() >= m_writeWaitMs) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(BusyStepMs));
+    }
 }
 
 void TConnection::Close()

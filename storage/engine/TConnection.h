@@ -2,6 +2,7 @@
 
 #include "storage/engine/TSqliteHandles.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -21,6 +22,11 @@ class TConnection : public QObject
 
 public:
     static constexpr int BusyTimeoutMs = 8000;
+    // How long a write transaction waits in all for a file that other connections hold: attempt after attempt of
+    // the busy timeout each. Well above the longest transaction of the system's own programs (an upgrade of a large
+    // file, an older version's one-transaction deletion), so that only a program that keeps the file for good
+    // fails a write.
+    static constexpr int WriteWaitMs = 120000;
     // The provider's message for an operation on a closed connection, query or database.
     static QString NotOpenMessage();
 
@@ -48,6 +54,18 @@ public:
     // Runs a statement (or several, separated by ";") that returns no rows.
     bool Execute(const QString& sql, QString* error);
 
+    // How long a statement waits for a file that another connection holds before it fails with "database is
+    // locked" (BusyTimeoutMs unless set), and how long RetryWhileBusy goes on (WriteWaitMs unless set).
+    void SetBusyTimeout(int ms) { m_busyTimeoutMs = ms; }
+    void SetWriteWait(int ms) { m_writeWaitMs = ms; }
+    // Whether the last statement failed because another connection held the file past the busy timeout. Ask
+    // before anything else runs on the connection.
+    bool LastFailedBusy() const;
+    // Makes a write transaction again while it fails on a busy file, until the write wait has passed since the
+    // first attempt. An attempt returns whether it succeeded; when it fails it leaves no transaction open and
+    // tells through *busy whether the file was busy (LastFailedBusy before its rollback).
+    bool RetryWhileBusy(const std::function<bool(bool* busy)>& attempt);
+
     // Names of the user tables and views, in the order of their creation.
     bool Tables(QStringList* names, QString* error) const;
     // Column names of a table or view, in their order; empty for an unknown table.
@@ -71,7 +89,13 @@ signals:
     void AboutToClose();
 
 private:
+    void Adopt(TSqliteHandle db);
+    static int BusyWait(void* connection, int count);
+
     TSqliteHandle m_db;
+    int m_busyTimeoutMs = BusyTimeoutMs;
+    int m_writeWaitMs = WriteWaitMs;
+    QElapsedTimer m_busySince; // from the first wait for the file that a statement meets
     QString m_createdPath; // set from Create to the next Open or Close
     QByteArray m_createdKey;
     QByteArray m_createdIdentity;

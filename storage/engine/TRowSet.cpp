@@ -356,21 +356,28 @@ bool TRowSet::WritePending(std::vector<qint64>* ids, QString* error)
     if (insert == nullptr) {
         return false;
     }
+    // A file that another program holds past the busy timeout is waited for again: the rows stay pending
+    // meanwhile and go to the file once it is free.
+    return m_connection->RetryWhileBusy([&](bool* busy) { return WriteAttempt(insert, ids, busy, error); });
+}
+
+// One transaction of the pending rows; on failure it is rolled back and nothing is written.
+bool TRowSet::WriteAttempt(sqlite3_stmt* insert, std::vector<qint64>* ids, bool* busy, QString* error)
+{
+    ids->clear();
     sqlite3* db = m_connection->Handle();
-    if (!Step(db, &m_writes.begin, "BEGIN IMMEDIATE", error)) {
-        return false;
+    QString failure;
+    if (Step(db, &m_writes.begin, "BEGIN IMMEDIATE", &failure) && InsertPending(insert, ids, &failure)
+        && Step(db, &m_writes.commit, "COMMIT", &failure)) {
+        return true;
     }
-    if (!InsertPending(insert, ids, error) || !Step(db, &m_writes.commit, "COMMIT", error)) {
-        if (error->isEmpty()) {
-            *error = SqliteMessage(db);
-        }
-        if (sqlite3_get_autocommit(db) == 0) {
-            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-        }
-        ids->clear();
-        return false;
+    *error = failure.isEmpty() ? SqliteMessage(db) : failure;
+    *busy = m_connection->LastFailedBusy();
+    if (sqlite3_get_autocommit(db) == 0) {
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
     }
-    return true;
+    ids->clear();
+    return false;
 }
 
 // Runs a statement without rows, prepared on first use and kept with the connection.

@@ -65,7 +65,8 @@ public:
     void Reserve(int rows);
 
     // Writes every pending row to the table in one transaction of bound INSERTs, all or nothing, and
-    // reads the numbers the database gave them back into the counter field.
+    // reads the numbers the database gave them back into the counter field. A file that another connection
+    // holds is waited for (TConnection::RetryWhileBusy); the rows stay pending until they are written.
     bool ApplyUpdates(QString* error);
     // ApplyUpdates in two steps, so that the write may run on another thread: WritePending only reads the
     // rows (nothing may change them meanwhile) and gives the numbers the rows got; TakeIds, on the row set's
@@ -94,6 +95,7 @@ private:
     static bool Step(sqlite3* db, TStatementHandle* statement, const char* sql, QString* error);
     sqlite3_stmt* InsertStatement(QString* error);
     bool InsertPending(sqlite3_stmt* insert, std::vector<qint64>* ids, QString* error);
+    bool WriteAttempt(sqlite3_stmt* insert, std::vector<qint64>* ids, bool* busy, QString* error);
     void AnnounceReset();
     void AnnounceFields();
     void AnnounceRows();

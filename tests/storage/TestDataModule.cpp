@@ -1,4 +1,5 @@
 #include "platform/ProgramResources.h"
+#include "storage/TDatabaseLock.h"
 #include "storage/TDatabaseMessage.h"
 #include "storage/TLibrarySchema.h"
 #include "storage/TRunSchema.h"
@@ -13,10 +14,16 @@
 #include "tests/support/TestFiles.h"
 
 #include <QAbstractItemModelTester>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 QStringList Tables(TDM& dm)
@@ -66,6 +73,9 @@ private slots:
     void startCases();
     void unreadableFileFailsOpen();
     void emptyFileIsCreatedAnew();
+    void openWaitsForLockOfAnotherProgram_data();
+    void openWaitsForLockOfAnotherProgram();
+    void lockHeldTooLongFailsOpenWithReason();
     void newFileIsPrivate();
     void goodsQueryFieldsAndHeaders();
     void openGoodsQueryEmptiesRows();
@@ -244,6 +254,80 @@ void TestDataModule::emptyFileIsCreatedAnew()
         QVERIFY2(dm.OpenGoodsQuery(&error), qPrintable(error));
     }
     QVERIFY(!ReadFileBytes(m_path).startsWith("SQLite format 3")); // encrypted like any new file
+}
+
+void TestDataModule::openWaitsForLockOfAnotherProgram_data()
+{
+    QTest::addColumn<bool>("ended"); // the holder ended without letting the lock go (a crash)
+    QTest::newRow("held, then let go") << false;
+    QTest::newRow("left by a program that ended") << true;
+}
+
+// While another program holds the lock beside the file, a start waits for it and then opens the file that
+// program made; a lock whose program has ended is taken over at once.
+void TestDataModule::openWaitsForLockOfAnotherProgram()
+{
+    QFETCH(bool, ended);
+    const QString lockPath = TDatabaseLock::LockPath(m_path);
+    QCOMPARE(QFileInfo(lockPath).fileName(), QStringLiteral("gleanbox.db.lock"));
+    QLockFile held(lockPath);
+    std::thread maker;
+    if (ended) {
+        const pid_t child = fork();
+        if (child == 0) {
+            QLockFile lock(lockPath);
+            _exit(lock.tryLock(0) ? 0 : 1); // ends holding it
+        }
+        int status = -1;
+        QCOMPARE(waitpid(child, &status, 0), child);
+        QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        QVERIFY(QFileInfo::exists(lockPath));
+    } else {
+        QVERIFY(held.tryLock(0));
+        // The other program makes the file while it holds the lock, slowly.
+        maker = std::thread([this, &held]() {
+            QString ignored;
+            TConnection::CreateDatabase(TDBFunc::ConnectionString(m_path, TDBFunc::Password()), &ignored);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+            held.unlock();
+        });
+    }
+    QElapsedTimer clock;
+    clock.start();
+    if (!ended) {
+        QVERIFY(QTest::qWaitFor([this]() { return QFileInfo(m_path).size() > 0; }, 900));
+    }
+    const QByteArray made = ReadFileBytes(m_path).left(16); // the salt of the file being made, if any
+    {
+        TDM dm;
+        QString error;
+        const bool opened = dm.OpenDatabase(m_path, &error);
+        if (maker.joinable()) {
+            maker.join();
+        }
+        QVERIFY2(opened, qPrintable(error));
+        QVERIFY2(dm.OpenGoodsQuery(&error), qPrintable(error));
+    }
+    const qint64 elapsed = clock.elapsed();
+    if (ended) {
+        QVERIFY2(elapsed < 5000, qPrintable(QString::number(elapsed)));
+    } else {
+        QVERIFY2(elapsed >= 900, qPrintable(QString::number(elapsed)));
+        QCOMPARE(ReadFileBytes(m_path).left(16), made); // that file, not one made anew
+    }
+    QVERIFY(!QFileInfo::exists(lockPath));
+}
+
+void TestDataModule::lockHeldTooLongFailsOpenWithReason()
+{
+    QLockFile held(TDatabaseLock::LockPath(m_path));
+    QVERIFY(held.tryLock(0));
+    TDatabaseLock lock(m_path);
+    QString error;
+    QVERIFY(!lock.Acquire(&error, 300));
+    QVERIFY2(error.contains(m_path) && error.contains(QStringLiteral("另一个程序")), qPrintable(error));
+    held.unlock();
+    QVERIFY(lock.Acquire(&error, 300));
 }
 
 void TestDataModule::newFileIsPrivate()

@@ -8,12 +8,14 @@
 #include "tests/support/TestFiles.h"
 
 #include <QAbstractItemModelTester>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <future>
+#include <thread>
 #define SQLITE_HAS_CODEC 1
 #include <openssl/evp.h>
 #include <sqlcipher/sqlite3.h>
@@ -55,6 +57,8 @@ private slots:
     void rowSetFields();
     void applyInsertsPendingRowsAndReadsIds();
     void failedApplyWritesNothing();
+    void busyFileIsWaitedFor_data();
+    void busyFileIsWaitedFor();
     void connectionCloseClosesRowSet();
     void modelFollowsRowSet();
 
@@ -480,6 +484,68 @@ void TestEngine::failedApplyWritesNothing()
     // The pending rows go in once the cause is gone.
     QVERIFY(connection.Execute(QStringLiteral("drop trigger refuse"), &error));
     QVERIFY2(rows.ApplyUpdates(&error), qPrintable(error));
+    QVERIFY(count.Open(QStringLiteral("select count(*) from t"), &error));
+    QCOMPARE(count.Value(0, 0).toInt(), 3);
+}
+
+void TestEngine::busyFileIsWaitedFor_data()
+{
+    QTest::addColumn<int>("holdMs"); // how long another connection holds the file; -1: until the write gave up
+    QTest::addColumn<bool>("written");
+    QTest::newRow("held past the busy timeout") << 1000 << true;
+    QTest::newRow("held past the write wait") << -1 << false;
+}
+
+// A write that meets a file another connection holds waits for it past the busy timeout, attempt after attempt;
+// only a file held past the write wait fails the write, and its rows stay pending for the next one.
+void TestEngine::busyFileIsWaitedFor()
+{
+    QFETCH(int, holdMs);
+    QFETCH(bool, written);
+    TConnection connection;
+    OpenSample(&connection);
+    connection.SetBusyTimeout(200);
+    connection.SetWriteWait(written ? 5000 : 600);
+    TRowSet rows;
+    rows.SetConnection(&connection);
+    QString error;
+    QVERIFY(rows.Open(QStringLiteral("select * from t"), &error));
+    for (int i = 0; i < 3; ++i) {
+        QVERIFY(rows.Append(&error));
+        rows.SetValue(1, QStringLiteral("row %1").arg(i));
+        rows.Post();
+    }
+    TConnection other;
+    QVERIFY(other.Open(ConnectionString(m_path), &error));
+    QVERIFY(other.Execute(QStringLiteral("BEGIN IMMEDIATE"), &error));
+    std::thread releaser;
+    if (holdMs >= 0) {
+        releaser = std::thread([&other, holdMs]() {
+            std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
+            QString ignored;
+            other.Execute(QStringLiteral("COMMIT"), &ignored);
+        });
+    }
+    QElapsedTimer clock;
+    clock.start();
+    const bool ok = rows.ApplyUpdates(&error);
+    const qint64 elapsed = clock.elapsed();
+    if (releaser.joinable()) {
+        releaser.join();
+    }
+    QCOMPARE(ok, written);
+    if (written) {
+        QVERIFY2(elapsed >= 900, qPrintable(QString::number(elapsed)));
+    } else {
+        QCOMPARE(error, QStringLiteral("database is locked"));
+        QVERIFY2(elapsed >= 600 && elapsed < 5000, qPrintable(QString::number(elapsed)));
+        QCOMPARE(rows.PendingCount(), 3);
+        QVERIFY(other.Execute(QStringLiteral("COMMIT"), &error));
+        QVERIFY2(rows.ApplyUpdates(&error), qPrintable(error));
+    }
+    QCOMPARE(rows.PendingCount(), 0);
+    TRowSet count;
+    count.SetConnection(&connection);
     QVERIFY(count.Open(QStringLiteral("select count(*) from t"), &error));
     QCOMPARE(count.Value(0, 0).toInt(), 3);
 }
