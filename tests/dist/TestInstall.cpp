@@ -212,6 +212,10 @@ void TestInstall::packageFiles_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<bool>("executable");
     QTest::newRow("program") << "./usr/bin/mercatix" << true;
+    QTest::newRow("collector") << "./usr/bin/mercatix-collect" << true;
+    QTest::newRow("watch service") << "./usr/lib/systemd/user/mercatix-watch.service" << false;
+    QTest::newRow("watch timer") << "./usr/lib/systemd/user/mercatix-watch.timer" << false;
+    QTest::newRow("collector's manual page") << "./usr/share/man/man1/mercatix-collect.1.gz" << false;
     QTest::newRow("desktop entry") << QStringLiteral("./usr/share/applications/%1.desktop").arg(AppId) << false;
     QTest::newRow("metainfo") << QStringLiteral("./usr/share/metainfo/%1.metainfo.xml").arg(AppId) << false;
     for (const int size : IconSizes) {
@@ -317,6 +321,10 @@ void TestInstall::compressedDocuments_data()
     QTest::newRow("manual page") << "share/man/man1/mercatix.1.gz"
                                  << QStringLiteral(".TH MERCATIX 1 \"%1\" \"Mercatix %2\" \"User Commands\"")
                                         .arg(QStringLiteral(MERCATIX_RELEASE_DATE), version);
+    QTest::newRow("collector's manual page")
+        << "share/man/man1/mercatix-collect.1.gz"
+        << QStringLiteral(".TH MERCATIX-COLLECT 1 \"%1\" \"Mercatix %2\" \"User Commands\"")
+               .arg(QStringLiteral(MERCATIX_RELEASE_DATE), version);
 }
 
 void TestInstall::compressedDocuments()
