@@ -10,7 +10,7 @@ output=$(realpath -m "${1:-docs/screenshot.png}")
 build=${BUILD_DIR:-build}
 scripts/setup.sh
 cmake -S . -B "$build" -G Ninja -DMERCATIX_BUILD_TESTS=ON >/dev/null
-cmake --build "$build" --target ScreenshotTool LibraryScreenshotTool
+cmake --build "$build" --target ScreenshotTool LibraryScreenshotTool WatchScreenshotTool
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
 mkdir -p "$(dirname "$output")"
@@ -23,3 +23,8 @@ rm -rf "$home" && mkdir -p "$home"
 HOME="$home" XDG_CONFIG_HOME="$home/.config" QT_QPA_PLATFORM=xcb \
     xvfb-run -a -s "-screen 0 1280x800x24" "$build/tests/app/LibraryScreenshotTool" "$library"
 echo "wrote $library"
+watches=$(realpath -m "${WATCH_OUTPUT:-docs/watches.png}")
+rm -rf "$home" && mkdir -p "$home"
+HOME="$home" XDG_CONFIG_HOME="$home/.config" QT_QPA_PLATFORM=xcb \
+    xvfb-run -a -s "-screen 0 1280x800x24" "$build/tests/app/WatchScreenshotTool" "$watches"
+echo "wrote $watches"
