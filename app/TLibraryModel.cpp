@@ -28,11 +28,6 @@ void TLibraryModel::SetView(const TLibraryFilter& filter, bool grouped)
     Start();
 }
 
-void TLibraryModel::Refresh()
-{
-    Start();
-}
-
 void TLibraryModel::Interrupt()
 {
     m_current = 0; // a job of this view that is already past Cancel returns without reading

@@ -38,10 +38,8 @@ public:
     // Shows a new view from its first row. The sort stays on its column; a column the other view lacks
     // (the grouped view's own) leaves the rows in the order of collection.
     void SetView(const TLibraryFilter& filter, bool grouped);
-    // Reads the same view again, with the rows stored meanwhile.
-    void Refresh();
     // Drops the jobs of this model that wait and interrupts the one that runs; no rows are read until the
-    // view is read anew (SetView, Refresh or a sort), which the caller is about to do.
+    // view is read anew (SetView or a sort), which the caller is about to do.
     void Interrupt();
     // The column of a field in the view shown; -1 when it has none.
     int ColumnOfField(const QString& field) const;

@@ -370,11 +370,6 @@ bool TLibraryQuery::Prices(std::vector<double>* prices, QString* error)
     return true;
 }
 
-QString TLibraryQuery::LiteralCondition() const
-{
-    return m_where.Literal(" AND ");
-}
-
 bool TLibraryQuery::InTransaction(const std::function<bool(QString*)>& work, QString* error)
 {
     // A file that another program holds past the busy timeout is waited for again.

@@ -69,9 +69,6 @@ public:
     bool Keywords(std::vector<std::pair<QString, qint64>>* keywords, QString* error);
     // The prices of the view's rows (grouped: the latest price of each listing), ascending.
     bool Prices(std::vector<double>* prices, QString* error);
-    // The condition of the view with its values written in, for a job that reads goodslist itself.
-    QString LiteralCondition() const;
-
     // Deletes rows by id, every row of a keyword (the empty one: the rows stored without one), every row of some listings: the rows there are when the call
     // starts, in batches of DeleteBatchRows, each its own transaction (see DeleteMarked). *deleted is the number
     // of rows deleted, also when a batch failed.

@@ -19,7 +19,7 @@ class TLibraryWorker
 public:
     using Job = std::function<void(TLibraryQuery& query)>;
 
-    // Starts the thread; it opens the connection first. OpenError() tells how that went once a job runs.
+    // Starts the thread; it opens the connection first. NotOpenError() tells why a job found it closed.
     explicit TLibraryWorker(const QString& connectionString);
     ~TLibraryWorker();
     TLibraryWorker(const TLibraryWorker&) = delete;
@@ -33,7 +33,6 @@ public:
     // Blocks until every job posted so far has run. For tests and shut-down.
     void Wait();
     // The failure of opening the connection; empty once it is open. Read it from a job.
-    const QString& OpenError() const { return m_openError; }
     // Why a job found no open connection, as the user reads it. Read it from a job.
     QString NotOpenError() const;
 

@@ -30,7 +30,6 @@ public:
     // False with the reason when the file cannot be written; the file then keeps its old content.
     bool EndUpdate(QString* error = nullptr);
     // The reason of the last failed write, and the failed call's errno value (TFileMessage words it for the user).
-    QString LastError() const { return m_lastError; }
     int LastErrno() const { return m_lastErrno; }
 
     // A value's bytes cut at the read limit, never in the middle of a double-byte character.

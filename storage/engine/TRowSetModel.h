@@ -21,7 +21,6 @@ public:
 
     explicit TRowSetModel(TRowSet* rowSet, QObject* parent = nullptr);
 
-    TRowSet* RowSet() const { return m_rowSet; }
     // The row set's field index shown in a column, or -1.
     int FieldOfColumn(int column) const;
 

@@ -14,11 +14,10 @@ class TStatement
 {
 public:
     TStatement() = default;
-    // Prepares the statement on an open connection; check Prepared() and Error().
+    // Prepares the statement on an open connection; Error() says what failed.
     TStatement(TConnection* connection, const QString& sql);
 
     bool Prepare(TConnection* connection, const QString& sql, QString* error);
-    bool Prepared() const { return m_statement != nullptr; }
     const QString& Error() const { return m_error; }
 
     // Binds ?1, ?2, ... in order: null, integer, floating-point, text or byte values.
