@@ -1,5 +1,6 @@
 #include "storage/TLibrarySchema.h"
 
+#include "storage/TUpgradeStep.h"
 #include "storage/engine/TConnection.h"
 #include "storage/engine/TStatement.h"
 
@@ -179,40 +180,10 @@ bool TLibrarySchema::Upgrade(TConnection* connection, const Progress& reporter, 
     if (!HasTable(connection, QStringLiteral("goodslist"))) {
         return true;
     }
-    if (!Exec(connection, QStringLiteral("BEGIN IMMEDIATE"), error)) {
-        return false;
-    }
-    // A small table (every new file) is done in a moment and reports nothing.
-    QVariant rows;
-    QString ignored;
-    const bool large = Scalar(connection, QStringLiteral("SELECT count(*) FROM goodslist"), {}, &rows, &ignored)
-        && rows.toLongLong() >= IndexChunkRows;
-    const Progress progress = large ? reporter : Progress();
-    // A long statement (an index over many rows) still lets the caller show progress now and then.
-    qint64 lastDone = 0;
-    qint64 lastSteps = 1;
-    const Progress tracked = [&](qint64 done, qint64 steps) {
-        lastDone = done;
-        lastSteps = steps;
-        if (progress) {
-            progress(done, steps);
-        }
-    };
-    if (progress) {
-        connection->SetProgressHandler(100000, [&]() {
-            progress(lastDone, lastSteps);
-            return false;
-        });
-    }
-    QString failure;
-    const bool ok = RunSteps(connection, tracked, &failure) && Exec(connection, QStringLiteral("COMMIT"), &failure);
-    connection->SetProgressHandler(0, {});
-    if (!ok) {
-        QString ignored;
-        Exec(connection, QStringLiteral("ROLLBACK"), &ignored);
-        *error = failure;
-    }
-    return ok;
+    return TUpgradeStep::Run(
+        connection, reporter,
+        [connection](const Progress& progress, QString* failure) { return RunSteps(connection, progress, failure); },
+        error);
 }
 
 bool TLibrarySchema::MergeSearchIndex(TConnection* connection, QString* error, const std::function<void()>& between)

@@ -3,6 +3,7 @@
 #include "page/TItemKey.h"
 #include "storage/TLibrarySchema.h"
 #include "storage/TStoreSql.h"
+#include "storage/TUpgradeStep.h"
 #include "storage/engine/TConnection.h"
 
 #include <QStringList>
@@ -203,36 +204,8 @@ bool TRunSchema::Upgrade(TConnection* connection, const Progress& reporter, QStr
     if (!TLibrarySchema::HasTable(connection, Goods)) {
         return true;
     }
-    if (!Exec(connection, "BEGIN IMMEDIATE", error)) {
-        return false;
-    }
-    // A small table (every new file) is done in a moment and reports nothing.
-    const bool large
-        = Count(connection, QStringLiteral("SELECT count(*) FROM goodslist")) >= TLibrarySchema::IndexChunkRows;
-    const Progress progress = large ? reporter : Progress();
-    // A long statement (an index over many rows) still lets the caller show its progress now and then.
-    qint64 lastDone = 0;
-    qint64 lastSteps = 1;
-    const Progress tracked = [&](qint64 done, qint64 steps) {
-        lastDone = done;
-        lastSteps = steps;
-        if (progress) {
-            progress(done, steps);
-        }
-    };
-    if (progress) {
-        connection->SetProgressHandler(100000, [&]() {
-            progress(lastDone, lastSteps);
-            return false;
-        });
-    }
-    QString failure;
-    const bool ok = RunSteps(connection, tracked, &failure) && Exec(connection, "COMMIT", &failure);
-    connection->SetProgressHandler(0, {});
-    if (!ok) {
-        QString ignored;
-        Exec(connection, "ROLLBACK", &ignored);
-        *error = failure;
-    }
-    return ok;
+    return TUpgradeStep::Run(
+        connection, reporter,
+        [connection](const Progress& progress, QString* failure) { return RunSteps(connection, progress, failure); },
+        error);
 }
