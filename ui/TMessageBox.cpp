@@ -1,5 +1,7 @@
 #include "ui/TMessageBox.h"
 
+#include "ui/uPubFunc.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -32,6 +34,15 @@ QMessageBox::Icon ToQtIcon(TMessageBox::Icon icon)
     }
     return QMessageBox::NoIcon;
 }
+
+void ShowNoticeBox(int kind, const QString& caption, const QString& text)
+{
+    TMessageBox::Show(kind == TPubFunc::NoticeInformation ? TMessageBox::Information : TMessageBox::Warning, caption,
+                      text);
+}
+
+// Wherever the window library is linked in, the notices of every layer are shown as this program's boxes.
+[[maybe_unused]] const bool NoticeBoxesRegistered = (TPubFunc::SetBoxShower(&ShowNoticeBox), true);
 } // namespace
 
 void TMessageBox::Show(Icon icon, const QString& caption, const QString& text)

@@ -1,13 +1,21 @@
 #include "ui/uPubFunc.h"
 
 #include "platform/CodePage.h"
-#include "ui/TMessageBox.h"
 #include "ui/TNoticeEvent.h"
 
 #include <QCoreApplication>
 #include <QThread>
 
 TPubFunc* PubFunc = nullptr;
+
+namespace {
+TPubFunc::BoxShower BoxShowerOf = nullptr; // constant-initialised: a registration at static start-up finds it
+} // namespace
+
+void TPubFunc::SetBoxShower(BoxShower shower)
+{
+    BoxShowerOf = shower;
+}
 
 namespace {
 const char* const CaptionInformation = "提示";
@@ -66,10 +74,14 @@ bool TPubFunc::SendCopyData(QObject* window, const QString& text, int kind)
 
 void TPubFunc::ShowMsgBox(const QString& text, int kind)
 {
-    if (kind == NoticeInformation) {
-        TMessageBox::Show(TMessageBox::Information, CaptionInformation, text);
-    } else if (kind == NoticeWarning) {
-        TMessageBox::Show(TMessageBox::Warning, CaptionWarning, text);
+    if (kind != NoticeInformation && kind != NoticeWarning) {
+        return;
+    }
+    const QString caption = QString::fromUtf8(kind == NoticeInformation ? CaptionInformation : CaptionWarning);
+    if (BoxShowerOf != nullptr) {
+        BoxShowerOf(kind, caption, text);
+    } else {
+        qWarning("%s: %s", qUtf8Printable(caption), qUtf8Printable(text));
     }
 }
 

@@ -24,6 +24,10 @@ public:
 
     // The window that receives notices from the moment its creation has completed.
     void SetMainWindow(QObject* window);
+    // Shows the boxes of ShowMsgBox: TMessageBox registers itself wherever the window library is linked in. Without
+    // one, a notice goes to the error output.
+    using BoxShower = void (*)(int kind, const QString& caption, const QString& text);
+    static void SetBoxShower(BoxShower shower);
     // A program without windows takes its notices here (to its error output) instead of in boxes.
     void SetNoticeSink(std::function<void(const QString& text)> sink) { m_sink = std::move(sink); }
 
