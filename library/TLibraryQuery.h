@@ -49,6 +49,8 @@ public:
     // Ends the statement running now, from any thread; it then fails with "interrupted".
     void Interrupt();
     TLibrarySql::TSchema Schema() const { return m_schema; }
+    // The query's connection, for the other reads of the library (history, comparisons) on the same thread.
+    TConnection* Connection() const { return m_connection.get(); }
 
     // Sets the view the other calls read. Fails on a filter that cannot be applied (Validate).
     bool SetView(const TLibraryFilter& filter, const TLibrarySort& sort, bool grouped, QString* error);
@@ -72,9 +74,9 @@ public:
     // The condition of the view with its values written in, for a job that reads goodslist itself.
     QString LiteralCondition() const;
 
-    // Deletes rows by id, every row of a keyword (the empty one: the rows stored without one), every row of some listings: the rows there are when the call
-    // starts, in batches of DeleteBatchRows, each its own transaction (see DeleteMarked). *deleted is the number
-    // of rows deleted, also when a batch failed.
+    // Deletes rows by id, every row of a keyword (the empty one: the rows stored without one), every row of some
+    // listings: the rows there are when the call starts, in batches of DeleteBatchRows, each its own transaction (see
+    // DeleteMarked). *deleted is the number of rows deleted, also when a batch failed.
     static constexpr int DeleteBatchRows = 5000;
     static constexpr int DeletePauseMs = 20;
     bool DeleteIds(const std::vector<qint64>& ids, qint64* deleted, QString* error);
