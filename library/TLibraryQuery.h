@@ -74,9 +74,9 @@ public:
     // The condition of the view with its values written in, for a job that reads goodslist itself.
     QString LiteralCondition() const;
 
-    // Deletes rows by id, every row of a keyword (the empty one: the rows stored without one), every row of some
-    // listings: the rows there are when the call starts, in batches of DeleteBatchRows, each its own transaction (see
-    // DeleteMarked). *deleted is the number of rows deleted, also when a batch failed.
+    // Deletes rows by id, every row of a keyword (the empty one: the rows stored without one), every row of some listings: the rows there are when the call
+    // starts, in batches of DeleteBatchRows, each its own transaction (see DeleteMarked). *deleted is the number
+    // of rows deleted, also when a batch failed.
     static constexpr int DeleteBatchRows = 5000;
     static constexpr int DeletePauseMs = 20;
     bool DeleteIds(const std::vector<qint64>& ids, qint64* deleted, QString* error);
