@@ -7,12 +7,19 @@
 #include <QBrush>
 #include <QColor>
 
+#include <cmath>
 #include <limits>
 
 namespace {
 const char* const Titles[] = {"变化", "标题", "原价", "新价", "差额", "幅度", "商品编号", "详细"};
 // The field name of a column where it is one of goodslist's, so that the grid's cell menu finds the detail page.
 const char* const Fields[] = {"", "title", "", "", "", "", "item_key", "detail_url"};
+
+// Prices have cents at most: what a difference holds below them is the rounding of binary fractions.
+double Cents(double value)
+{
+    return std::round(value * 100) / 100;
+}
 
 bool IsNumberColumn(int column)
 {
@@ -50,7 +57,7 @@ QVariant TComparisonModel::Change(const TRunChange& change)
     if (change.OldPrice.isNull() || change.NewPrice.isNull()) {
         return QVariant();
     }
-    return change.NewPrice.toDouble() - change.OldPrice.toDouble();
+    return Cents(change.NewPrice.toDouble() - change.OldPrice.toDouble());
 }
 
 QVariant TComparisonModel::Percent(const TRunChange& change)
@@ -60,7 +67,7 @@ QVariant TComparisonModel::Percent(const TRunChange& change)
     if (difference.isNull() || old == 0) {
         return QVariant();
     }
-    return difference.toDouble() / old * 100;
+    return Cents(difference.toDouble() / old * 100);
 }
 
 int TComparisonModel::rowCount(const QModelIndex& parent) const

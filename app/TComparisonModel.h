@@ -27,8 +27,8 @@ public:
     // The kind's name for KindRole ("new", "gone", "cheaper", "dearer") and its text (新增, 消失, 降价, 涨价).
     static QString KindName(TRunChange::Kind kind);
     static QString KindText(TRunChange::Kind kind);
-    // new − old, and the same in percent of the old price; null unless both prices are there (and, for the
-    // percent, the old one is not 0).
+    // new − old, and the same in percent of the old price, both to two decimals; null unless both prices are
+    // there (and, for the percent, the old one is not 0).
     static QVariant Change(const TRunChange& change);
     static QVariant Percent(const TRunChange& change);
 
