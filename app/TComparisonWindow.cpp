@@ -213,10 +213,11 @@ void TComparisonWindow::CreateGrid()
     grid->setSortingEnabled(true);
     links->SetLinkColumns({TComparisonModel::ColLink});
     const int digit = grid->fontMetrics().horizontalAdvance(QLatin1Char('0'));
-    for (const auto& [column, characters] : {std::pair{TComparisonModel::ColKind, 6},
-                                             {TComparisonModel::ColTitle, 40},
-                                             {TComparisonModel::ColItem, 14},
-                                             {TComparisonModel::ColLink, 30}}) {
+    const std::pair<int, int> widths[]
+        = {{TComparisonModel::ColKind, 6},  {TComparisonModel::ColTitle, 36},  {TComparisonModel::ColOld, 10},
+           {TComparisonModel::ColNew, 10},  {TComparisonModel::ColChange, 10}, {TComparisonModel::ColPercent, 9},
+           {TComparisonModel::ColItem, 12}, {TComparisonModel::ColLink, 34}};
+    for (const auto& [column, characters] : widths) {
         grid->horizontalHeader()->resizeSection(column, characters * digit + 4);
     }
     const TGoodsGrid::RowPage rowPage = TGoodsGrid::DetailPageColumn(grid, TRowSetModel::FieldNameRole);
@@ -348,6 +349,7 @@ void TComparisonWindow::TakeComparison(quint64 generation, const TComparisonQuer
     }
     m_result = result;
     m_model->SetChanges(result.Changes);
+    SelectComparedRuns();
     const QString keyword = result.Newer.Keyword == result.Older.Keyword
         ? QStringLiteral("“%1”").arg(result.Newer.Keyword)
         : QStringLiteral("“%1”与“%2”").arg(result.Older.Keyword, result.Newer.Keyword);
@@ -357,6 +359,20 @@ void TComparisonWindow::TakeComparison(quint64 generation, const TComparisonQuer
     btnExport->setEnabled(static_cast<bool>(m_startExport));
     ShowStatus(result.Changes.empty() ? QStringLiteral("两次运行之间没有变化") : QString(), false);
     emit ComparisonShown();
+}
+
+// The run list shows which two runs the changes are between.
+void TComparisonWindow::SelectComparedRuns()
+{
+    const QSignalBlocker quiet(gridRuns); // no choice of the user's
+    gridRuns->clearSelection();
+    for (int row = 0; row < static_cast<int>(m_runs.size()); ++row) {
+        const qint64 id = m_runs[static_cast<size_t>(row)].Id;
+        if (id == m_result.Older.Id || id == m_result.Newer.Id) {
+            gridRuns->selectionModel()->select(gridRuns->model()->index(row, 0),
+                                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+    }
 }
 
 // The filter's entries say how many listings each kind has; the kind chosen stays.

@@ -79,6 +79,7 @@ private:
     void TakeRuns(const QStringList& keywords, const std::vector<TRunRecord>& runs, const QString& error);
     void Compare(std::function<bool(TConnection*, TComparisonQuery::TResult*, QString*)> work);
     void TakeComparison(quint64 generation, const TComparisonQuery::TResult& result, const QString& error);
+    void SelectComparedRuns();
     void ShowKindCounts();
     void ApplyKind();
     void CompareSelectedRuns();

@@ -35,6 +35,7 @@ QValueAxis* PriceAxis(QChart* chart, double low, double high)
     axis->setRange(std::max(0.0, low - margin), high + margin);
     axis->setTitleText(QStringLiteral("价格"));
     axis->setLabelFormat(QStringLiteral("%.2f"));
+    axis->applyNiceNumbers();
     return axis;
 }
 } // namespace
