@@ -1,6 +1,8 @@
 #include "app/TLibraryWindow.h"
 
+#include "app/TComparisonWindow.h"
 #include "app/TExportDialog.h"
+#include "app/THistoryWindow.h"
 #include "app/TLibraryModel.h"
 #include "app/TPriceChart.h"
 #include "app/TWindowBounds.h"
@@ -271,15 +273,18 @@ QWidget* TLibraryWindow::CreateActionBar()
     lblStatus->setWordWrap(true);
     // However long a message is, it never widens the window.
     lblStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    btnCompare = NewButton(bar, "btnCompare", QStringLiteral("比较"));
+    btnCompare->setToolTip(QStringLiteral("比较一个关键字的两次采集：新增、消失、降价、涨价的商品"));
     btnExport = NewButton(bar, "btnExport", QStringLiteral("导出"));
     btnDelete = NewButton(bar, "btnDelete", QStringLiteral("删除所选"));
     btnDeleteKeyword = NewButton(bar, "btnDeleteKeyword", QStringLiteral("删除该关键字"));
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(0, 0, 0, 0);
     row->addWidget(lblStatus, 1);
-    for (QPushButton* button : {btnExport, btnDelete, btnDeleteKeyword}) {
+    for (QPushButton* button : {btnCompare, btnExport, btnDelete, btnDeleteKeyword}) {
         row->addWidget(button);
     }
+    connect(btnCompare, &QPushButton::clicked, this, &TLibraryWindow::CompareClick);
     connect(btnExport, &QPushButton::clicked, this, &TLibraryWindow::ExportClick);
     connect(btnDelete, &QPushButton::clicked, this, &TLibraryWindow::DeleteClick);
     connect(btnDeleteKeyword, &QPushButton::clicked, this, &TLibraryWindow::DeleteKeywordClick);
@@ -294,7 +299,12 @@ void TLibraryWindow::CreateGrid(const TDM* dm)
     grid->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     grid->horizontalHeader()->setSortIndicatorShown(true);
     grid->setSortingEnabled(true);
-    TGoodsGrid::AttachActions(grid, TGoodsGrid::DetailPageColumn(grid, TRowSetModel::FieldNameRole));
+    TGoodsGrid::AttachActions(grid, TGoodsGrid::DetailPageColumn(grid, TRowSetModel::FieldNameRole),
+                              [this](QMenu* menu, const QModelIndex& index) {
+                                  const qint64 id = m_model->RowValue(index.row(), QStringLiteral("id")).toLongLong();
+                                  THistoryWindow::AddMenuEntry(menu, this, m_connectionString, {id, QString()});
+                              });
+    connect(grid, &QTableView::doubleClicked, this, &TLibraryWindow::OpenHistory);
     connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex& current) {
         static_cast<TIndicatorHeader*>(grid->verticalHeader())->SetCurrentRow(current.row());
     });
@@ -362,6 +372,21 @@ void TLibraryWindow::OpenLinkCell(const QModelIndex& index)
     if (!TGoodsGrid::OpenLinkValue(index.data().toString(), &error)) {
         ShowError(QStringLiteral("无法打开网页：") + error);
     }
+}
+
+void TLibraryWindow::OpenHistory(const QModelIndex& index)
+{
+    const qint64 id = m_model->RowValue(index.row(), QStringLiteral("id")).toLongLong();
+    if (index.isValid() && id > 0 && THistoryWindow::OpensHistory(index.data())) {
+        THistoryWindow::ShowFor(this, m_connectionString, {id, QString()});
+    }
+}
+
+void TLibraryWindow::CompareClick()
+{
+    const TLibraryFilter& filter = m_model->Filter();
+    TComparisonWindow::ShowFor(this, m_connectionString, m_startExport, m_exportChoice,
+                               filter.ByKeyword ? filter.Keyword : QString());
 }
 
 // The query that runs is for text that is no longer there: it ends at once, and the new view is read after

@@ -54,6 +54,7 @@ public:
     QDateEdit* deDate = nullptr;
     QCheckBox* chkGroup = nullptr;
     QPushButton* btnRefresh = nullptr;
+    QPushButton* btnCompare = nullptr; // 比较: what changed between two runs
     QPushButton* btnExport = nullptr;
     QPushButton* btnDelete = nullptr;
     QPushButton* btnDeleteKeyword = nullptr;
@@ -93,6 +94,9 @@ private:
     void MarkLinkColumns();
     void ShowSortIndicator();
     void OpenLinkCell(const QModelIndex& index);
+    // The history of the listing of a row (价格历史), and the comparison of runs (比较), in windows of their own.
+    void OpenHistory(const QModelIndex& index);
+    void CompareClick();
     // The keyword an export's file is named after: the one filtered by, else the search text.
     QString ExportKeyword() const;
     void ExportClick();

@@ -22,19 +22,6 @@
 #include <QVBoxLayout>
 
 namespace {
-const char* const OutcomeTexts[][2]
-    = {{"complete", "完整"}, {"partial", "不完整"}, {"failed", "失败"}, {"stopped", "中止"}};
-
-QString OutcomeText(const QString& outcome)
-{
-    for (const auto& [name, text] : OutcomeTexts) {
-        if (outcome == QLatin1String(name)) {
-            return QString::fromUtf8(text);
-        }
-    }
-    return outcome.isEmpty() ? QStringLiteral("进行中") : outcome;
-}
-
 QString Shown(const QString& isoTime)
 {
     const QDateTime time = QDateTime::fromString(isoTime, Qt::ISODate);
@@ -230,7 +217,7 @@ void TWatchWindow::ShowLastRun(int row, qint64 runId)
         return;
     }
     gridWatches->setItem(row, ColLastRun, Cell(Shown(run.Started)));
-    QTableWidgetItem* outcome = Cell(OutcomeText(run.Outcome));
+    QTableWidgetItem* outcome = Cell(TRunRecords::OutcomeText(run.Outcome));
     outcome->setToolTip(run.Reason);
     gridWatches->setItem(row, ColOutcome, outcome);
     gridWatches->setItem(row, ColRows, Cell(QString::number(run.RowsStored)));

@@ -80,7 +80,8 @@ public:
     qint32 PageFormat = -1; // -1 none found, 0 page-config block, 1 body block
 
     void InitAfterCreate();
-    // The menu of a grid cell: copy, open the link in the system browser, copy the link. The caller owns it.
+    // The menu of a grid cell: copy, open the link in the system browser, copy the link, the price history of the
+    // row's listing. The caller owns it.
     QMenu* CreateCellMenu(const QModelIndex& index);
     void AddLog(const QString& message);
     // Cuts the data block out of a page and records its framing in PageFormat.
@@ -124,6 +125,8 @@ private slots:
     void RzBitBtn1Click();
     void RzBitBtn2Click();
     void gridCellClick(const QModelIndex& index);
+    // A double-click on a cell that is no link shows the price history of the row's listing.
+    void gridCellDoubleClick(const QModelIndex& index);
     void btnExportClick();
     void btnLibraryClick();
     void btnWatchClick();
@@ -158,6 +161,9 @@ private:
     void SetDisplayWidths();
     void ShowFindDialog();
     void CreateGridActions();
+    // The cell menu's entry 价格历史, and the item key of a grid row's listing (empty for a row that names none).
+    void AddHistoryEntry(QMenu* menu, const QModelIndex& index);
+    QString ItemKeyOfRow(const QModelIndex& index) const;
     void SetRunProgress(const QString& text);
     void SetTabOrder();
     void PlaceControls();

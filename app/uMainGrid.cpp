@@ -43,6 +43,7 @@ void TMainForm::CreateGrid()
         static_cast<TIndicatorHeader*>(grid->verticalHeader())->SetCurrentRow(current.row());
     });
     connect(grid, &QTableView::clicked, this, &TMainForm::gridCellClick);
+    connect(grid, &QTableView::doubleClicked, this, &TMainForm::gridCellDoubleClick);
     // Connected after the proxy's own handler, so the new rows are already mapped when this runs.
     connect(m_dm->dsGoodsList(), &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex&, int, int last) { MakeRowCurrent(last); });

@@ -10,12 +10,14 @@
 
 void TMainForm::CreateGridActions()
 {
-    TGoodsGrid::AttachActions(grid, TGoodsGrid::DetailPageColumn(grid, TRowSetModel::FieldNameRole));
+    TGoodsGrid::AttachActions(grid, TGoodsGrid::DetailPageColumn(grid, TRowSetModel::FieldNameRole),
+                              [this](QMenu* menu, const QModelIndex& index) { AddHistoryEntry(menu, index); });
 }
 
 QMenu* TMainForm::CreateCellMenu(const QModelIndex& index)
 {
-    return TGoodsGrid::CreateCellMenu(grid, index, TGoodsGrid::DetailPageColumn(grid, TRowSetModel::FieldNameRole));
+    return TGoodsGrid::CreateCellMenu(grid, index, TGoodsGrid::DetailPageColumn(grid, TRowSetModel::FieldNameRole),
+                                      [this](QMenu* menu, const QModelIndex& cell) { AddHistoryEntry(menu, cell); });
 }
 
 void TMainForm::SetRunProgress(const QString& text)

@@ -49,6 +49,8 @@ public:
     // Ends the statement running now, from any thread; it then fails with "interrupted".
     void Interrupt();
     TLibrarySql::TSchema Schema() const { return m_schema; }
+    // The query's connection, for the other reads of the library (history, comparisons) on the same thread.
+    TConnection* Connection() const { return m_connection.get(); }
 
     // Sets the view the other calls read. Fails on a filter that cannot be applied (Validate).
     bool SetView(const TLibraryFilter& filter, const TLibrarySort& sort, bool grouped, QString* error);

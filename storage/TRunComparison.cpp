@@ -18,12 +18,14 @@ struct TSighting
 };
 
 // The listings of a run, each once (its first row by id), in the order of those rows. A row without a key (a
-// program of an earlier version stored it since the last open) counts as a listing of its own.
+// program of an earlier version stored it since the last open) counts as a listing of its own. A listing's page
+// is its detail link, or its listing link where it has none (the body framing gives only that).
 bool Sightings(TConnection* connection, qint64 run, std::vector<TSighting>* sightings, QString* error)
 {
     TStatement statement;
     if (!statement.Prepare(connection,
-                           QStringLiteral("SELECT coalesce(g.item_key, '#' || g.id), g.title, g.detail_url, "
+                           QStringLiteral("SELECT coalesce(g.item_key, '#' || g.id), g.title, "
+                                          "coalesce(nullif(g.detail_url, ''), g.shopLink), "
                                           "g.view_price FROM goodslist g JOIN (SELECT min(id) AS id FROM goodslist "
                                           "WHERE run_id = ?1 GROUP BY coalesce(item_key, '#' || id)) f "
                                           "ON g.id = f.id ORDER BY g.id"),

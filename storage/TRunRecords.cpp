@@ -53,6 +53,18 @@ bool Select(TConnection* connection, const QString& where, const QVariantList& v
 }
 } // namespace
 
+QString TRunRecords::OutcomeText(const QString& outcome)
+{
+    static const char* const texts[][2]
+        = {{Complete, "完整"}, {Partial, "不完整"}, {Failed, "失败"}, {Stopped, "中止"}};
+    for (const auto& [name, text] : texts) {
+        if (outcome == QLatin1String(name)) {
+            return QString::fromUtf8(text);
+        }
+    }
+    return outcome.isEmpty() ? QStringLiteral("进行中") : outcome;
+}
+
 TRunRecords::TRunRecords(TConnection* connection)
     : m_connection(connection)
 {

@@ -20,6 +20,9 @@ public:
 
     explicit TRunRecords(TConnection* connection);
 
+    // An outcome as the windows show it: 完整, 不完整, 失败, 中止; 进行中 for a run not yet finished.
+    static QString OutcomeText(const QString& outcome);
+
     // Records a run's start; its id, or 0 with *error (an unknown source is refused).
     qint64 Begin(const QString& keyword, const QString& source, int pagesAsked, QString* error);
     // Records how a run ended; refused for an unknown outcome, a run that does not exist or one already finished.

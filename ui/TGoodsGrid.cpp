@@ -31,24 +31,25 @@ TLinkDelegate* TGoodsGrid::Prepare(QTableView* grid)
     return delegate;
 }
 
-void TGoodsGrid::AttachActions(QTableView* grid, RowPage rowPage)
+void TGoodsGrid::AttachActions(QTableView* grid, RowPage rowPage, MenuEntries entries)
 {
     auto* copy = new QShortcut(QKeySequence::Copy, grid);
     copy->setContext(Qt::WidgetWithChildrenShortcut);
     QObject::connect(copy, &QShortcut::activated, grid, [grid]() { TGridCopy::CopySelection(grid); });
     grid->setContextMenuPolicy(Qt::CustomContextMenu);
-    QObject::connect(grid, &QTableView::customContextMenuRequested, grid, [grid, rowPage](const QPoint& pos) {
+    QObject::connect(grid, &QTableView::customContextMenuRequested, grid, [grid, rowPage, entries](const QPoint& pos) {
         const QModelIndex index = grid->indexAt(pos);
         if (!index.isValid()) {
             return;
         }
-        QMenu* menu = CreateCellMenu(grid, index, rowPage);
+        QMenu* menu = CreateCellMenu(grid, index, rowPage, entries);
         menu->setAttribute(Qt::WA_DeleteOnClose);
         menu->popup(grid->viewport()->mapToGlobal(pos));
     });
 }
 
-QMenu* TGoodsGrid::CreateCellMenu(QTableView* grid, const QModelIndex& index, const RowPage& rowPage)
+QMenu* TGoodsGrid::CreateCellMenu(QTableView* grid, const QModelIndex& index, const RowPage& rowPage,
+                                  const MenuEntries& entries)
 {
     auto* menu = new QMenu(grid);
     menu->setObjectName("CellMenu");
@@ -69,6 +70,9 @@ QMenu* TGoodsGrid::CreateCellMenu(QTableView* grid, const QModelIndex& index, co
                                         [link]() { QApplication::clipboard()->setText(link.toString()); });
     copyLink->setObjectName("actCopyLink");
     copyLink->setEnabled(link.isValid());
+    if (entries) {
+        entries(menu, index);
+    }
     return menu;
 }
 

@@ -4,11 +4,14 @@
 #include "app/TLibraryModel.h"
 #include "app/TLibraryWindow.h"
 #include "app/uStartup.h"
+#include "library/TComparisonQuery.h"
+#include "library/THistoryQuery.h"
 #include "library/TLibraryQuery.h"
 #include "library/TLibraryWorker.h"
 #include "library/TPriceStats.h"
 #include "page/TListingArray.h"
 #include "storage/TLibrarySchema.h"
+#include "storage/TRunComparison.h"
 #include "storage/engine/TConnection.h"
 #include "storage/engine/TDerivedKeys.h"
 #include "storage/engine/TStatement.h"
@@ -382,6 +385,115 @@ void MeasureQueries(const QString& path, int repetitions)
     });
     std::printf("price chart of all rows (read %zu prices, quartiles, bins): %.0f ms\n", prices.size(), chart);
 }
+// The plan SQLite chose for a statement, its steps joined: shows which index a query reads.
+QString Plan(TConnection* connection, const QString& sql, const QVariantList& values)
+{
+    TStatement statement;
+    QString error;
+    Require(statement.Prepare(connection, QStringLiteral("EXPLAIN QUERY PLAN ") + sql, &error)
+                && statement.Bind(values, &error),
+            QStringLiteral("plan"), error);
+    QStringList steps;
+    while (statement.Next()) {
+        steps.append(statement.Value(3).toString());
+    }
+    return steps.join(QLatin1String("; "));
+}
+
+// One listing's sightings (every listing of the file is seen three times), read from one of its rows as the
+// history window reads them, summarised and turned into the corners of the step line. The file's rows have no
+// collection time (they come from a file of the version before it): the listings measured get theirs, a day apart.
+void MeasureHistory(TConnection* connection, int repetitions)
+{
+    std::vector<qint64> rows;
+    for (int i = 0; i < repetitions * 3; ++i) {
+        rows.push_back(1 + (static_cast<qint64>(i) * 7919 + Rows / 2) % Rows);
+        Exec(connection,
+             QStringLiteral("UPDATE goodslist SET collect_time = '2026-12-0' || (1 + id % 3) || "
+                            "'T10:00:00+08:00' WHERE item_key = (SELECT item_key FROM goodslist WHERE "
+                            "id = %1) AND collect_time IS NULL")
+                 .arg(rows.back()));
+    }
+    std::vector<double> times;
+    TListingHistory history;
+    for (const qint64 row : rows) {
+        times.push_back(Ms([&]() {
+            QString error;
+            Require(THistoryQuery::Read(connection, {row, QString()}, &history, &error), QStringLiteral("history"),
+                    error);
+        }));
+    }
+    std::printf("history of one listing (%zu sightings, read by one of its rows, summarised, %zu step corners): "
+                "median %.2f ms\n",
+                history.Sightings.size(), history.Steps.size(), Median(times));
+    std::printf("  plan: %s\n",
+                qPrintable(Plan(connection,
+                                QStringLiteral("SELECT g.id, r.outcome FROM goodslist g LEFT JOIN collectrun r ON "
+                                               "r.id = g.run_id WHERE g.item_key = ?1"),
+                                {history.ItemKey})));
+}
+
+// Two complete runs of one keyword, three pages of 44 listings each, stored after the million rows as runs
+// store them (run and item key on every row): 10 listings gone, 10 new, every seventh cheaper and every eleventh
+// dearer. Made anew at every start, so the file's other rows stay as they are.
+void StoreComparedRuns(TConnection* connection, const QString& keyword)
+{
+    Exec(connection, QStringLiteral("DELETE FROM goodslist WHERE keyname = '%1'").arg(keyword));
+    Exec(connection, QStringLiteral("DELETE FROM collectrun WHERE keyname = '%1'").arg(keyword));
+    for (int run = 0; run < 2; ++run) {
+        Exec(connection,
+             QStringLiteral("INSERT INTO collectrun (keyname, source, started, finished, pages_asked, "
+                            "pages_read, rows_stored, outcome) VALUES ('%1', 'command', "
+                            "'2026-12-1%2T10:00:00+08:00', '2026-12-1%2T10:01:00+08:00', 3, 3, 132, "
+                            "'complete')")
+                 .arg(keyword)
+                 .arg(run));
+        const int shift = run * 10;
+        Exec(connection,
+             QStringLiteral("WITH RECURSIVE n(i) AS (SELECT %1 UNION ALL SELECT i + 1 FROM n WHERE i < %1 + 131) "
+                            "INSERT INTO goodslist (keyname, title, detail_url, view_price, nid, collect_time, run_id, "
+                            "item_key) SELECT '%2', '比较 款' || i, '//item.example/item.htm?id=' || (700000000 + i), "
+                            "100 + i - %3 * ((i % 7 = 0) - (i % 11 = 0)), 700000000 + i, "
+                            "'2026-12-1%3T10:00:00+08:00', (SELECT max(id) FROM collectrun), 700000000 + i FROM n")
+                 .arg(shift)
+                 .arg(keyword)
+                 .arg(run));
+    }
+}
+
+// A keyword's last two complete runs compared, as the comparison window compares them.
+void MeasureComparison(TConnection* connection, int repetitions)
+{
+    const QString keyword = QStringLiteral("比较");
+    StoreComparedRuns(connection, keyword);
+    std::vector<double> times;
+    TComparisonQuery::TResult result;
+    for (int i = 0; i < repetitions * 3; ++i) {
+        times.push_back(Ms([&]() {
+            QString error;
+            Require(TComparisonQuery::CompareLatest(connection, keyword, &result, &error), QStringLiteral("comparison"),
+                    error);
+        }));
+    }
+    const TRunComparison::TCounts counts = TRunComparison::Count(result.Changes);
+    std::printf("comparison of a keyword's last two runs (44 x 3 rows each, in %d rows): %d new, %d gone, %d "
+                "cheaper, %d dearer: median %.2f ms\n",
+                Rows, counts.New, counts.Gone, counts.Cheaper, counts.Dearer, Median(times));
+    std::printf("  plan: %s\n",
+                qPrintable(Plan(connection,
+                                QStringLiteral("SELECT min(id) FROM goodslist WHERE run_id = ?1 GROUP BY "
+                                               "coalesce(item_key, '#' || id)"),
+                                {result.Newer.Id})));
+}
+
+void MeasureHistoryAndComparison(const QString& path, int repetitions)
+{
+    TLibraryQuery query; // the library's own connection, as the windows' workers open it
+    QString error;
+    Require(query.Open(Cs(path), &error), QStringLiteral("open"), error);
+    MeasureHistory(query.Connection(), repetitions);
+    MeasureComparison(query.Connection(), repetitions);
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -410,6 +522,7 @@ int main(int argc, char** argv)
     MeasureDerivation();
     MeasureFirstScreen(path, repetitions);
     MeasureQueries(path, repetitions);
+    MeasureHistoryAndComparison(path, repetitions);
     MeasureWrite(path, folder, repetitions);
     DoneModules();
     return 0;
