@@ -251,7 +251,8 @@ void TestLibraryWindow::showsEveryStoredRowInPages()
         titles.mid(0, 11),
         (QStringList{"标题", "图片", "详细", "价格", "运费", "原价", "地点", "淘宝号", "旺旺昵称", "店铺", "评价数"}));
     QCOMPARE(titles.mid(11), (QStringList{"关键字", "采集时间"}));
-    QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("办公桌 0"));
+    QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("办公桌 699")); // the newest first
+    QCOMPARE(window->grid->horizontalHeader()->sortIndicatorSection(), -1);
     QCOMPARE(window->chart->Stats().Count, 700);
     // Only the pages near what the grid shows are loaded.
     QVERIFY(!window->Model()->IsLoaded(699));
@@ -269,13 +270,13 @@ void TestLibraryWindow::scrollingToTheEndLoadsTheLastRows()
     QCoreApplication::processEvents();
     QVERIFY(Settle(window));
     QVERIFY(QTest::qWaitFor([window]() { return window->Model()->IsLoaded(999); }, 5000));
-    QCOMPARE(window->grid->model()->index(999, 0).data().toString(), QStringLiteral("桌 999"));
+    QCOMPARE(window->grid->model()->index(999, 0).data().toString(), QStringLiteral("桌 0"));
     window->grid->verticalScrollBar()->setValue(window->grid->verticalScrollBar()->maximum() / 2);
     QCoreApplication::processEvents();
     QVERIFY(Settle(window));
     const int middle = window->grid->rowAt(window->grid->viewport()->height() / 2);
     QVERIFY(QTest::qWaitFor([&]() { return window->Model()->IsLoaded(middle); }, 5000));
-    QCOMPARE(window->grid->model()->index(middle, 0).data().toString(), QStringLiteral("桌 %1").arg(middle));
+    QCOMPARE(window->grid->model()->index(middle, 0).data().toString(), QStringLiteral("桌 %1").arg(999 - middle));
 }
 
 void TestLibraryWindow::searchAndFiltersSetTheStatusLine()
@@ -324,9 +325,9 @@ void TestLibraryWindow::groupingShowsSightings()
     QCOMPARE(window->lblStatus->text(), QStringLiteral("共 5 个商品（相同商品已合并）"));
     QAbstractItemModel* model = window->grid->model();
     QCOMPARE(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("次数"));
-    QCOMPARE(model->index(0, 1).data().toInt(), 2);
-    QCOMPARE(model->index(0, 2).data().toDouble(), 1.0); // the lowest of 1 and 2
-    QCOMPARE(model->index(0, 3).data().toDouble(), 2.0);
+    QCOMPARE(model->index(0, 1).data().toInt(), 2); // the listing seen last first: rows 8 and 9
+    QCOMPARE(model->index(0, 2).data().toDouble(), 9.0); // the lowest of 9 and 10
+    QCOMPARE(model->index(0, 3).data().toDouble(), 10.0);
     window->chkGroup->setChecked(false);
     QVERIFY(Settle(window));
     QCOMPARE(window->Model()->rowCount(), 10);
@@ -367,13 +368,13 @@ void TestLibraryWindow::deleteAsksFirst()
     QVERIFY(Settle(window));
     QVERIFY(Settle(window));
     QCOMPARE(window->Model()->rowCount(), 8);
-    QCOMPARE(window->grid->model()->index(0, 0).data().toString(), QStringLiteral("桌 1"));
+    QCOMPARE(window->grid->model()->index(0, 0).data().toString(), QStringLiteral("椅 2")); // 椅 3 and 椅 1 went
     window->cbKeyword->setCurrentIndex(window->cbKeyword->findData(QStringLiteral("椅")));
     QTest::mouseClick(window->btnDeleteKeyword, Qt::LeftButton);
     QVERIFY(questions.last().contains(QStringLiteral("椅")));
     QVERIFY(Settle(window));
     QVERIFY(Settle(window));
-    QCOMPARE(window->Model()->rowCount(), 4);
+    QCOMPARE(window->Model()->rowCount(), 6);
     QVERIFY(m_fixture->Boxes().isEmpty());
 }
 
@@ -429,7 +430,7 @@ void TestLibraryWindow::fitsTheScreen()
     }
     const QList<const QWidget*> controls = QList<const QWidget*>{
         window->edSearch, window->btnRefresh, window->btnExport, window->btnDelete, window->btnDeleteKeyword,
-        window->deDate,   window->grid,       window->chart,     window->lblStatus};
+        window->deTo,     window->grid,       window->chart,     window->lblStatus};
     for (const int width : {window->width(), 800 - margins.width()}) {
         window->resize(width, window->height());
         window->layout()->activate();
@@ -578,7 +579,7 @@ void TestLibraryWindow::findAndEscapeKeys()
 }
 
 // The sort stays on its column when the view merges listings and back, wherever that column stands; a column
-// only the merged view has leaves the rows in their order of collection.
+// only the merged view has leaves the rows in their order of collection, the newest first.
 void TestLibraryWindow::sortStaysOnItsColumnAcrossMerging()
 {
     Store(10, QStringLiteral("桌"));
@@ -606,7 +607,7 @@ void TestLibraryWindow::sortStaysOnItsColumnAcrossMerging()
     window->chkGroup->setChecked(false);
     QVERIFY(Settle(window));
     QCOMPARE(header->sortIndicatorSection(), -1);
-    QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("桌 0"));
+    QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("桌 9"));
 }
 
 // A sort cancels the grid's reads, never the chart's: the chart gets its prices.
@@ -654,7 +655,7 @@ void TestLibraryWindow::unusablePriceKeepsTheView()
     window->grid->viewport()->repaint();
     QVERIFY(Settle(window));
     QVERIFY(window->Model()->IsLoaded(0));
-    QCOMPARE(window->grid->model()->index(0, 0).data().toString(), QStringLiteral("桌 0"));
+    QCOMPARE(window->grid->model()->index(0, 0).data().toString(), QStringLiteral("桌 9"));
     QVERIFY(!window->chart->chart()->title().contains(QStringLiteral("正在统计")));
 }
 

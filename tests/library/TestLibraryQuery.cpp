@@ -471,7 +471,7 @@ void TestLibraryQuery::filters_data()
     location.Location = QStringLiteral("浙江");
     QTest::newRow("location") << location << QList<qint64>{1, 5, 6};
     TLibraryFilter day;
-    day.CollectDate = QDate(2026, 12, 2);
+    day.CollectFrom = day.CollectTo = QDate(2026, 12, 2);
     QTest::newRow("day of collection, to the last second") << day << QList<qint64>{3, 4};
     TLibraryFilter combined = location;
     combined.Search = QStringLiteral("办公桌");
