@@ -115,20 +115,24 @@ bool TListingGroups::ReadGroups(TConnection* connection, const QString& sql, con
 // As the statement would order them: a listing without a price before every price, ties by the latest row.
 void TListingGroups::SortGroups(const TLibrarySort& sort)
 {
-    const auto key = [&sort](const TGroup& group) {
-        if (sort.Column == Sightings) {
-            return std::make_tuple(true, static_cast<double>(group.Sightings), group.LastId);
-        }
-        if (sort.Column == MinPrice || sort.Column == MaxPrice) {
-            const double price = sort.Column == MinPrice ? group.MinPrice : group.MaxPrice;
-            return std::make_tuple(!std::isnan(price), std::isnan(price) ? 0.0 : price, group.LastId);
-        }
-        return std::make_tuple(true, 0.0, group.LastId);
+    const auto order = [this, &sort](auto key) {
+        const bool descending = sort.Descending;
+        std::sort(m_groups.begin(), m_groups.end(), [&key, descending](const TGroup& a, const TGroup& b) {
+            const auto ka = std::make_pair(key(a), a.LastId);
+            const auto kb = std::make_pair(key(b), b.LastId);
+            return descending ? kb < ka : ka < kb;
+        });
     };
-    const bool descending = sort.Descending;
-    std::sort(m_groups.begin(), m_groups.end(), [&key, descending](const TGroup& a, const TGroup& b) {
-        return descending ? key(b) < key(a) : key(a) < key(b);
-    });
+    const auto price = [](double value) { return std::make_pair(!std::isnan(value), std::isnan(value) ? 0.0 : value); };
+    if (sort.Column == Sightings) {
+        order([](const TGroup& group) { return group.Sightings; });
+    } else if (sort.Column == MinPrice) {
+        order([&price](const TGroup& group) { return price(group.MinPrice); });
+    } else if (sort.Column == MaxPrice) {
+        order([&price](const TGroup& group) { return price(group.MaxPrice); });
+    } else {
+        order([](const TGroup&) { return 0; });
+    }
 }
 
 bool TListingGroups::Read(TConnection* connection, qint64 first, int limit, std::vector<TLibraryRow>* rows,

@@ -2,39 +2,83 @@
 
 #include "storage/engine/TStatement.h"
 
+#include <QHash>
+
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 namespace {
+const double NoPrice = std::numeric_limits<double>::quiet_NaN();
+
 bool Exec(TConnection* connection, const QString& sql, const QVariantList& values, QString* error)
 {
     TStatement statement;
     return statement.Prepare(connection, sql, error) && statement.Bind(values, error) && statement.Run(error);
 }
 
-// The view's rows with their listing and seller (r); each seller's listings with their sightings and highest
-// comment count (l), summed up per seller (s); its prices in order (p), their lowest, median and highest (q).
-QString FillSql(const TSellerGroups::TSource& source, const QString& order)
+QVariant PriceValue(double price)
 {
-    return QStringLiteral(
-               "WITH r AS (SELECT id, view_price, comment_count, %1 AS item, %2 AS seller FROM goodslist%3), "
-               "l AS (SELECT seller, count(*) AS n, max(comment_count) AS c, max(id) AS last_id FROM r "
-               "GROUP BY seller, item), "
-               "s AS (SELECT seller, count(*) AS listings, sum(n) AS sightings, sum(c) AS comments, "
-               "max(last_id) AS last_id FROM l GROUP BY seller), "
-               "p AS (SELECT seller, view_price, row_number() OVER w AS k, count(*) OVER (PARTITION BY seller) AS m "
-               "FROM r WHERE view_price IS NOT NULL WINDOW w AS (PARTITION BY seller ORDER BY view_price)), "
-               "q AS (SELECT seller, min(view_price) AS min_price, max(view_price) AS max_price, "
-               "avg(CASE WHEN k IN ((m + 1) / 2, (m + 2) / 2) THEN view_price END) AS median_price "
-               "FROM p GROUP BY seller) "
-               "INSERT INTO temp.lib_sellers(user_id, nick, listings, sightings, min_price, median_price, max_price, "
-               "comments, collect_time, last_id) "
-               "SELECT g.user_id, g.nick, s.listings, s.sightings, q.min_price, q.median_price, q.max_price, "
-               "s.comments, %4, s.last_id FROM s JOIN goodslist g ON g.id = s.last_id "
-               "LEFT JOIN q ON q.seller = s.seller ORDER BY %5")
-        .arg(source.ItemKey, TLibrarySql::SellerKey(), source.Where.Sql(),
-             source.Schema.CollectTime ? QStringLiteral("g.collect_time") : QStringLiteral("NULL"), order);
+    return std::isnan(price) ? QVariant() : QVariant(price);
+}
+
+// The view's rows by seller, each seller's in the order of their prices (without a price first): one pass over them
+// sums up a seller.
+QString RowsSql(const TSellerGroups::TSource& source)
+{
+    return QStringLiteral("SELECT seller, item, view_price, comment_count, id FROM (SELECT %1 AS seller, %2 AS item, "
+                          "view_price, comment_count, id FROM goodslist%3) ORDER BY seller, view_price")
+        .arg(TLibrarySql::SellerKey(), source.ItemKey, source.Where.Sql());
 }
 } // namespace
+
+// One seller's rows as they are read.
+struct TSellerGroups::TTally
+{
+    QVariant Seller;
+    qint64 Sightings = 0;
+    qint64 LastId = 0;
+    std::vector<double> Prices; // ascending
+    QHash<QString, qint64> Comments; // each listing's highest count; -1 where none is known
+
+    void Add(const TStatement& row)
+    {
+        ++Sightings;
+        LastId = std::max(LastId, row.Int(4));
+        if (!row.IsNull(2)) {
+            Prices.push_back(row.Double(2));
+        }
+        const QString item = row.Value(1).toString();
+        auto comments = Comments.find(item);
+        if (comments == Comments.end()) {
+            comments = Comments.insert(item, -1);
+        }
+        if (!row.IsNull(3)) {
+            *comments = std::max(*comments, row.Int(3));
+        }
+    }
+
+    QVariantList Values() const
+    {
+        qint64 comments = 0;
+        bool known = false;
+        for (const qint64 count : Comments) {
+            if (count >= 0) {
+                comments += count;
+                known = true;
+            }
+        }
+        const size_t n = Prices.size();
+        const double median = n == 0 ? NoPrice : (Prices[(n - 1) / 2] + Prices[n / 2]) / 2;
+        return {LastId,
+                static_cast<qint64>(Comments.size()),
+                Sightings,
+                PriceValue(n == 0 ? NoPrice : Prices.front()),
+                PriceValue(median),
+                PriceValue(n == 0 ? NoPrice : Prices.back()),
+                known ? QVariant(comments) : QVariant()};
+    }
+};
 
 const QStringList& TSellerGroups::Columns()
 {
@@ -50,26 +94,51 @@ QString TSellerGroups::OrderSql(const TLibrarySort& sort, bool collectTime)
     if (sort.Column == QLatin1String("user_id") || sort.Column == QLatin1String("nick")
         || (sort.Column == QLatin1String("collect_time") && collectTime)) {
         key = QStringLiteral("g.") + sort.Column;
-    } else if (sort.Column.endsWith(QLatin1String("_price"))) {
-        key = QStringLiteral("q.") + sort.Column;
     } else if (Columns().contains(sort.Column) && sort.Column != QLatin1String("collect_time")) {
         key = QStringLiteral("s.") + sort.Column;
     }
     return key + direction + QStringLiteral(", s.last_id") + direction;
 }
 
+// The sellers are summed up in one pass over the view's rows into a table of their figures, then given their
+// latest row's user_id, nickname and time and numbered in the view's order.
 bool TSellerGroups::Build(TConnection* connection, const TSource& source, const TLibrarySort& sort, QString* error)
 {
     m_count = 0;
-    TStatement count;
-    const bool built = Exec(connection, QStringLiteral("DROP TABLE IF EXISTS temp.lib_sellers"), {}, error)
+    const bool made = Exec(connection, QStringLiteral("DROP TABLE IF EXISTS temp.lib_sellers"), {}, error)
+        && Exec(connection, QStringLiteral("DROP TABLE IF EXISTS temp.lib_seller_figures"), {}, error)
         && Exec(connection,
                 QStringLiteral("CREATE TEMP TABLE lib_sellers(pos INTEGER PRIMARY KEY, %1, last_id)")
                     .arg(Columns().join(QLatin1String(", "))),
                 {}, error)
-        && Exec(connection, FillSql(source, OrderSql(sort, source.Schema.CollectTime)), source.Where.Values, error)
-        && count.Prepare(connection, QStringLiteral("SELECT count(*) FROM temp.lib_sellers"), error);
-    if (!built) {
+        && Exec(connection,
+                QStringLiteral("CREATE TEMP TABLE lib_seller_figures(last_id, listings, sightings, min_price, "
+                               "median_price, max_price, comments)"),
+                {}, error);
+    if (!made || !Exec(connection, QStringLiteral("BEGIN"), {}, error)) {
+        return false;
+    }
+    // One transaction of the temporary tables: the file itself is only read.
+    QString failure;
+    const bool ok = SumUp(connection, source, &failure)
+        && Exec(connection,
+                QStringLiteral("INSERT INTO temp.lib_sellers(%1, last_id) SELECT g.user_id, g.nick, s.listings, "
+                               "s.sightings, s.min_price, s.median_price, s.max_price, s.comments, %2, s.last_id "
+                               "FROM temp.lib_seller_figures s JOIN goodslist g ON g.id = s.last_id ORDER BY %3")
+                    .arg(Columns().join(QLatin1String(", ")),
+                         source.Schema.CollectTime ? QStringLiteral("g.collect_time") : QStringLiteral("NULL"),
+                         OrderSql(sort, source.Schema.CollectTime)),
+                {}, &failure)
+        && Exec(connection, QStringLiteral("DROP TABLE temp.lib_seller_figures"), {}, &failure)
+        && Exec(connection, QStringLiteral("COMMIT"), {}, &failure);
+    if (!ok) {
+        QString ignored;
+        Exec(connection, QStringLiteral("ROLLBACK"), {}, &ignored);
+        *error = failure;
+        return false;
+    }
+    TStatement count;
+    if (!count.Prepare(connection, QStringLiteral("SELECT count(*) FROM temp.lib_sellers"), error)) {
         return false;
     }
     if (!count.Next()) {
@@ -78,6 +147,38 @@ bool TSellerGroups::Build(TConnection* connection, const TSource& source, const 
     }
     m_count = count.Int(0);
     return true;
+}
+
+bool TSellerGroups::SumUp(TConnection* connection, const TSource& source, QString* error)
+{
+    TStatement rows;
+    TStatement insert;
+    if (!rows.Prepare(connection, RowsSql(source), error) || !rows.Bind(source.Where.Values, error)
+        || !insert.Prepare(connection,
+                           QStringLiteral("INSERT INTO temp.lib_seller_figures VALUES (?, ?, ?, ?, ?, ?, ?)"), error)) {
+        return false;
+    }
+    const auto write = [&insert, error](const TTally& tally) {
+        insert.Reset();
+        return insert.Bind(tally.Values(), error) && insert.Run(error);
+    };
+    TTally tally;
+    while (rows.Next()) {
+        const QVariant seller = rows.Value(0);
+        if (tally.Sightings > 0 && seller != tally.Seller) {
+            if (!write(tally)) {
+                return false;
+            }
+            tally = TTally();
+        }
+        tally.Seller = seller;
+        tally.Add(rows);
+    }
+    if (rows.Failed()) {
+        *error = rows.Error();
+        return false;
+    }
+    return tally.Sightings == 0 || write(tally);
 }
 
 bool TSellerGroups::Read(TConnection* connection, qint64 first, int limit, std::vector<TLibraryRow>* rows,
