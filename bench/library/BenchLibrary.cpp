@@ -256,7 +256,8 @@ double FirstPage(TLibraryQuery& query, const TLibraryFilter& filter, const TLibr
     });
 }
 
-// The same search as a plain LIKE scan over the three columns, as a file without the index is searched.
+// The same search as a plain LIKE scan over the three columns, as a file without the index is searched; the newest
+// rows first, as the window shows them.
 double LikeFirstPage(TConnection* connection, const QString& text, int* found)
 {
     return Ms([&]() {
@@ -266,7 +267,7 @@ double LikeFirstPage(TConnection* connection, const QString& text, int* found)
         Require(statement.Prepare(connection,
                                   QStringLiteral("SELECT id, title FROM goodslist WHERE title LIKE ?1 ESCAPE '\\' OR "
                                                  "nick LIKE ?1 ESCAPE '\\' OR item_loc LIKE ?1 ESCAPE '\\' "
-                                                 "ORDER BY id LIMIT ?2"),
+                                                 "ORDER BY id DESC LIMIT ?2"),
                                   &error)
                     && statement.Bind({pattern, TLibraryModel::PageRows}, &error),
                 QStringLiteral("like"), error);
@@ -336,6 +337,19 @@ void MeasureGroups(TLibraryQuery& query, int repetitions)
                 Rows, static_cast<long long>(groups), Median(bySightings), Median(newest));
     std::printf("count of the %lld distinct listings among all rows: %.1f ms\n", static_cast<long long>(listings),
                 Median(distinct));
+    // A filter groups the rows themselves, by the key's index.
+    TLibraryFilter keyword;
+    keyword.ByKeyword = true;
+    keyword.Keyword = QStringLiteral("书桌");
+    const double keywordGroups = FirstPage(query, keyword, TLibrarySort::Newest(), TLibraryGrouping::Listings);
+    qint64 keywordListings = 0;
+    query.Count(&keywordListings, &error);
+    Require(query.SetView(keyword, TLibrarySort::Newest(), TLibraryGrouping::Rows, &error), QStringLiteral("view"),
+            error);
+    const double keywordDistinct = Ms([&]() { query.CountListings(&keywordListings, &error); });
+    std::printf("group the rows of one keyword into %lld listings, newest first, first page: %.0f ms; count of "
+                "their distinct listings: %.0f ms\n",
+                static_cast<long long>(keywordListings), keywordGroups, keywordDistinct);
     std::vector<TLibraryQuery::TRow> rows;
     qint64 sellers = 0;
     const double bySeller = FirstPage(query, {}, TLibrarySort::Newest(), TLibraryGrouping::Sellers);
@@ -371,7 +385,7 @@ void MeasureQueries(const QString& path, int repetitions)
         TLibraryFilter filter;
         filter.Search = text;
         for (int i = 0; i < repetitions; ++i) { // alternating, same run
-            indexed.push_back(FirstPage(query, filter, {}, TLibraryGrouping::Rows, &hits));
+            indexed.push_back(FirstPage(query, filter, TLibrarySort::Newest(), TLibraryGrouping::Rows, &hits));
             like.push_back(LikeFirstPage(&plain, text, &likeHits));
         }
         std::printf("search \"%s\" (%d characters), first page of %d rows: index %.1f ms, LIKE scan %.1f ms "
