@@ -1,6 +1,7 @@
 #include "app/TLibraryModel.h"
 
 #include "library/TLibraryWorker.h"
+#include "platform/TTimeText.h"
 #include "storage/engine/TRowSet.h"
 #include "storage/engine/TRowSetModel.h"
 
@@ -10,22 +11,36 @@
 #include <limits>
 
 TLibraryModel::TLibraryModel(TLibraryWorker* worker, std::vector<TColumn> columns, std::vector<TColumn> groupColumns,
-                             QObject* parent)
+                             std::vector<TColumn> sellerColumns, QObject* parent)
     : QAbstractTableModel(parent)
     , m_worker(worker)
     , m_columns(std::move(columns))
     , m_groupColumns(std::move(groupColumns))
+    , m_sellerColumns(std::move(sellerColumns))
 {
 }
 
-void TLibraryModel::SetView(const TLibraryFilter& filter, bool grouped)
+void TLibraryModel::SetView(const TLibraryFilter& filter, TLibraryGrouping grouping)
 {
     m_filter = filter;
-    m_grouped = grouped;
-    if (ColumnOfField(m_sort.Column) < 0) {
-        m_sort = TLibrarySort();
+    m_grouping = grouping;
+    if (!m_sort.Column.isEmpty() && ColumnOfField(m_sort.Column) < 0) {
+        m_sort = TLibrarySort::Newest();
     }
     Start();
+}
+
+const std::vector<TLibraryModel::TColumn>& TLibraryModel::Columns() const
+{
+    switch (m_grouping) {
+    case TLibraryGrouping::Listings:
+        return m_groupColumns;
+    case TLibraryGrouping::Sellers:
+        return m_sellerColumns;
+    case TLibraryGrouping::Rows:
+        break;
+    }
+    return m_columns;
 }
 
 void TLibraryModel::Interrupt()
@@ -53,7 +68,7 @@ bool TLibraryModel::IsInterruption(const QString& error)
 void TLibraryModel::sort(int column, Qt::SortOrder order)
 {
     const QString field = FieldOfColumn(column);
-    m_sort = field.isEmpty() ? TLibrarySort() : TLibrarySort{field, order == Qt::DescendingOrder};
+    m_sort = field.isEmpty() ? TLibrarySort::Newest() : TLibrarySort{field, order == Qt::DescendingOrder};
     Start();
 }
 
@@ -75,14 +90,14 @@ void TLibraryModel::Start()
     const quint64 generation = m_generation;
     const TLibraryFilter filter = m_filter;
     const TLibrarySort sort = m_sort;
-    const bool grouped = m_grouped;
+    const TLibraryGrouping grouping = m_grouping;
     QPointer<TLibraryModel> self(this);
     m_worker->Post(this, [=, this](TLibraryQuery& query) {
         QString error;
         if (m_current != generation) {
             return;
         }
-        if (!query.IsOpen() || !query.SetView(filter, sort, grouped, &error)) {
+        if (!query.IsOpen() || !query.SetView(filter, sort, grouping, &error)) {
             quint64 expected = generation;
             m_current.compare_exchange_strong(expected, 0); // no page of this view can be read
             if (!query.IsOpen()) {
@@ -282,7 +297,7 @@ QString TLibraryModel::FieldOfColumn(int column) const
 QVariant TLibraryModel::RowValue(int row, const QString& field) const
 {
     const TLibraryQuery::TRow* values = Row(row);
-    const QStringList& names = m_grouped ? TLibraryQuery::GroupColumns() : TLibraryQuery::Columns();
+    const QStringList& names = TLibraryQuery::ColumnsOf(m_grouping);
     const qsizetype at = names.indexOf(field);
     return values != nullptr && at >= 0 ? values->Values.value(at) : QVariant();
 }
@@ -308,7 +323,12 @@ QVariant TLibraryModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole)) {
         return QVariant();
     }
-    return RowValue(index.row(), FieldOfColumn(index.column()));
+    const QString field = FieldOfColumn(index.column());
+    const QVariant value = RowValue(index.row(), field);
+    if (field == QLatin1String("collect_time") && role == Qt::DisplayRole) {
+        return value.isNull() ? value : QVariant(TTimeText::Display(value));
+    }
+    return value;
 }
 
 QVariant TLibraryModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -32,12 +32,19 @@ public:
         int Width = 20; // in characters
     };
 
+    // The columns of each view: stored rows, listings, sellers.
     TLibraryModel(TLibraryWorker* worker, std::vector<TColumn> columns, std::vector<TColumn> groupColumns,
-                  QObject* parent = nullptr);
+                  std::vector<TColumn> sellerColumns, QObject* parent = nullptr);
 
     // Shows a new view from its first row. The sort stays on its column; a column the other view lacks
-    // (the grouped view's own) leaves the rows in the order of collection.
-    void SetView(const TLibraryFilter& filter, bool grouped);
+    // (the grouped view's own) leaves the rows in the order of collection, the newest first.
+    void SetView(const TLibraryFilter& filter, TLibraryGrouping grouping);
+    void SetView(const TLibraryFilter& filter, bool grouped)
+    {
+        SetView(filter, grouped ? TLibraryGrouping::Listings : TLibraryGrouping::Rows);
+    }
+    // The order the next view is read in (a kept one, before the first view); sort() reads the view anew.
+    void SetSort(const TLibrarySort& sort) { m_sort = sort; }
     // Drops the jobs of this model that wait and interrupts the one that runs; no rows are read until the
     // view is read anew (SetView or a sort), which the caller is about to do.
     void Interrupt();
@@ -46,13 +53,15 @@ public:
     // The text of a failure a newer request caused, which is no failure of the view.
     static bool IsInterruption(const QString& error);
     const TLibraryFilter& Filter() const { return m_filter; }
-    bool Grouped() const { return m_grouped; }
+    bool Grouped() const { return m_grouping == TLibraryGrouping::Listings; }
+    TLibraryGrouping Grouping() const { return m_grouping; }
     const TLibrarySort& Sort() const { return m_sort; }
 
     // Rows (grouped: listings) of the view, and the distinct listings among them; -1 until known.
     qint64 TotalRows() const { return m_total; }
     qint64 Listings() const { return m_listings; }
-    // The field shown in a column; and a loaded row's value of a field (null when not loaded).
+    // The field shown in a column; and a loaded row's value of a field (null when not loaded). Times of collection
+    // are shown in local time (TTimeText); RowValue gives them as stored.
     QString FieldOfColumn(int column) const;
     QVariant RowValue(int row, const QString& field) const;
     bool IsLoaded(int row) const;
@@ -85,15 +94,16 @@ private:
     void TakeCounts(quint64 generation, qint64 total, qint64 listings, bool listingsKnown, const QString& error);
     void SetRowCount(qint64 rows);
     void KeepPagesNear(int page);
-    const std::vector<TColumn>& Columns() const { return m_grouped ? m_groupColumns : m_columns; }
+    const std::vector<TColumn>& Columns() const;
     const TLibraryQuery::TRow* Row(int row) const;
 
     TLibraryWorker* m_worker;
     std::vector<TColumn> m_columns;
     std::vector<TColumn> m_groupColumns;
+    std::vector<TColumn> m_sellerColumns;
     TLibraryFilter m_filter;
-    TLibrarySort m_sort;
-    bool m_grouped = false;
+    TLibrarySort m_sort = TLibrarySort::Newest();
+    TLibraryGrouping m_grouping = TLibraryGrouping::Rows;
     quint64 m_generation = 0;
     std::atomic<quint64> m_current{0}; // the generation the worker should still work for
     int m_rows = 0;

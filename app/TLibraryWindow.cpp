@@ -4,6 +4,7 @@
 #include "app/TExportDialog.h"
 #include "app/THistoryWindow.h"
 #include "app/TLibraryModel.h"
+#include "app/TLibraryState.h"
 #include "app/TPriceChart.h"
 #include "app/TWindowBounds.h"
 #include "library/TLibraryWorker.h"
@@ -18,6 +19,7 @@
 
 #include <QAbstractItemView>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QGuiApplication>
@@ -40,6 +42,9 @@
 namespace {
 const int TypingPauseMs = 250;
 const QStringList LinkFields = {QStringLiteral("pic_url"), QStringLiteral("detail_url"), QStringLiteral("shopLink")};
+// In the view by seller, a click on the seller narrows the rows to it.
+const QString SellerLinkField = QStringLiteral("nick");
+const int TimeWidth = 17; // "yyyy-MM-dd HH:mm"
 const QStringList GridFields = {"title",    "pic_url", "detail_url", "view_price", "view_fee",     "reserve_price",
                                 "item_loc", "user_id", "nick",       "shopLink",   "comment_count"};
 
@@ -57,8 +62,21 @@ std::vector<TLibraryModel::TColumn> RowColumns(const TDM* dm)
         columns.push_back({field, TitleOf(dm, field)});
     }
     columns.push_back({QStringLiteral("keyname"), QStringLiteral("关键字")});
-    columns.push_back({QStringLiteral("collect_time"), QStringLiteral("采集时间"), 25});
+    columns.push_back({QStringLiteral("collect_time"), QStringLiteral("采集时间"), TimeWidth});
     return columns;
+}
+
+std::vector<TLibraryModel::TColumn> SellerColumns(const TDM* dm)
+{
+    return {{QStringLiteral("nick"), TitleOf(dm, QStringLiteral("nick"))},
+            {QStringLiteral("user_id"), TitleOf(dm, QStringLiteral("user_id"))},
+            {QStringLiteral("listings"), QStringLiteral("商品数"), 8},
+            {QStringLiteral("sightings"), QStringLiteral("次数"), 8},
+            {QStringLiteral("min_price"), QStringLiteral("最低价"), 12},
+            {QStringLiteral("median_price"), QStringLiteral("中位价"), 12},
+            {QStringLiteral("max_price"), QStringLiteral("最高价"), 12},
+            {QStringLiteral("comments"), QStringLiteral("评价总数"), 10},
+            {QStringLiteral("collect_time"), QStringLiteral("最近采集"), TimeWidth}};
 }
 
 std::vector<TLibraryModel::TColumn> GroupColumns(const TDM* dm)
@@ -97,6 +115,15 @@ QPushButton* NewButton(QWidget* parent, const char* name, const QString& text)
     return button;
 }
 
+QDateEdit* NewDateEdit(QWidget* parent, const char* name)
+{
+    auto* edit = new QDateEdit(QDate::currentDate(), parent);
+    edit->setObjectName(name);
+    edit->setCalendarPopup(true);
+    edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    return edit;
+}
+
 // A price bound as typed: null when empty; not ok unless it is a finite number ("inf" and "nan" are none).
 QVariant PriceOf(const QLineEdit* edit, bool* ok)
 {
@@ -108,6 +135,12 @@ QVariant PriceOf(const QLineEdit* edit, bool* ok)
     const double value = QLocale::c().toDouble(text, ok);
     *ok = *ok && std::isfinite(value);
     return *ok ? QVariant(value) : QVariant();
+}
+
+// A price bound as the box shows it; empty for none.
+QString PriceText(const QVariant& price)
+{
+    return price.isNull() ? QString() : QLocale::c().toString(price.toDouble(), 'g', QLocale::FloatingPointShortest);
 }
 
 // The text of a keyword in the keyword list; the rows stored without one have an entry of their own.
@@ -139,10 +172,13 @@ TLibraryWindow::TLibraryWindow(const TDM* dm, const QString& connectionString, E
 {
     setObjectName("LibraryWindow");
     setWindowTitle(QStringLiteral("数据库"));
-    m_model = new TLibraryModel(m_worker.get(), RowColumns(dm), GroupColumns(dm), this);
+    m_rowColumns = RowColumns(dm);
+    m_model = new TLibraryModel(m_worker.get(), m_rowColumns, GroupColumns(dm), SellerColumns(dm), this);
     CreateControls();
     CreateGrid(dm);
-    FitToScreen();
+    const TLibraryState state = TLibraryState::Load();
+    RestoreState(state);
+    FitToScreen(state.Size);
     QPointer<TLibraryWindow> self(this);
     m_worker->Keep([self](TLibraryQuery& query) {
         const TLibrarySql::TSchema schema = query.Schema();
@@ -152,10 +188,20 @@ TLibraryWindow::TLibraryWindow(const TDM* dm, const QString& connectionString, E
     RefreshAll();
 }
 
-// The worker ends before the model it reports to; it drops every job that waits.
+// The worker ends before the model it reports to; it drops every job that waits. A window closed with the program
+// keeps its state too.
 TLibraryWindow::~TLibraryWindow()
 {
+    if (isVisible()) {
+        SaveState();
+    }
     m_worker.reset();
+}
+
+void TLibraryWindow::closeEvent(QCloseEvent* event)
+{
+    SaveState();
+    QWidget::closeEvent(event);
 }
 
 void TLibraryWindow::WaitForWorker()
@@ -202,7 +248,7 @@ void TLibraryWindow::CreateShortcuts()
 }
 
 // Two rows, so that nothing overlaps on a small screen: the search, the keyword and the view; then the price
-// range, the location and the day of collection.
+// range, the location, the days of collection and the seller the rows are narrowed to.
 QWidget* TLibraryWindow::CreateFilterBar()
 {
     auto* bar = new QWidget(this);
@@ -216,6 +262,10 @@ QWidget* TLibraryWindow::CreateFilterBar()
     cbKeyword->addItem(QStringLiteral("全部关键字"));
     chkGroup = new QCheckBox(QStringLiteral("合并相同商品"), bar);
     chkGroup->setObjectName("chkGroup");
+    chkSellers = new QCheckBox(QStringLiteral("按卖家"), bar);
+    chkSellers->setObjectName("chkSellers");
+    chkSellers->setToolTip(
+        QStringLiteral("每个卖家一行：商品数、次数、最低价、中位价、最高价、评价总数；点击卖家只看该卖家的行"));
     btnRefresh = NewButton(bar, "btnRefresh", QStringLiteral("刷新"));
     btnRefresh->setToolTip(QStringLiteral("重新读取数据库（F5）"));
     edMinPrice = NewEdit(bar, "edMinPrice", QStringLiteral("最低价"), 80);
@@ -223,21 +273,26 @@ QWidget* TLibraryWindow::CreateFilterBar()
     edLocation = NewEdit(bar, "edLocation", QStringLiteral("地点"), 110);
     chkDate = new QCheckBox(QStringLiteral("采集日期"), bar);
     chkDate->setObjectName("chkDate");
-    deDate = new QDateEdit(QDate::currentDate(), bar);
-    deDate->setObjectName("deDate");
-    deDate->setCalendarPopup(true);
-    deDate->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    deFrom = NewDateEdit(bar, "deFrom");
+    deTo = NewDateEdit(bar, "deTo");
+    btnSeller = NewButton(bar, "btnSeller", QString());
+    btnSeller->setToolTip(QStringLiteral("只显示这个卖家的行；点击取消"));
+    btnSeller->setMaximumWidth(160);
+    btnSeller->hide();
     auto* rows = new QVBoxLayout(bar);
     rows->setContentsMargins(0, 0, 0, 0);
     auto* first = new QHBoxLayout;
     first->addWidget(edSearch, 1);
-    for (QWidget* widget : std::initializer_list<QWidget*>{cbKeyword, chkGroup, btnRefresh}) {
+    for (QWidget* widget : std::initializer_list<QWidget*>{cbKeyword, chkGroup, chkSellers, btnRefresh}) {
         first->addWidget(widget);
     }
     auto* second = new QHBoxLayout;
     auto* dash = new QLabel(QStringLiteral("–"), bar);
     dash->setObjectName("lblPriceDash");
-    for (QWidget* widget : std::initializer_list<QWidget*>{edMinPrice, dash, edMaxPrice, edLocation, chkDate, deDate}) {
+    auto* dateDash = new QLabel(QStringLiteral("至"), bar);
+    dateDash->setObjectName("lblDateDash");
+    for (QWidget* widget : std::initializer_list<QWidget*>{edMinPrice, dash, edMaxPrice, edLocation, chkDate, deFrom,
+                                                           dateDash, deTo, btnSeller}) {
         second->addWidget(widget);
     }
     second->addStretch(1);
@@ -254,12 +309,23 @@ void TLibraryWindow::ConnectFilterBar()
     }
     connect(cbKeyword, &QComboBox::activated, this, &TLibraryWindow::ApplyFilter);
     connect(chkDate, &QCheckBox::toggled, this, &TLibraryWindow::ApplyFilter);
-    connect(deDate, &QDateEdit::dateChanged, this, [this]() {
-        if (chkDate->isChecked()) {
-            ApplyFilter();
-        }
-    });
+    for (QDateEdit* edit : {deFrom, deTo}) {
+        connect(edit, &QDateEdit::dateChanged, this, [this]() {
+            if (chkDate->isChecked()) {
+                ApplyFilter();
+            }
+        });
+    }
     connect(chkGroup, &QCheckBox::toggled, this, &TLibraryWindow::ApplyFilter);
+    connect(chkSellers, &QCheckBox::toggled, this, [this](bool sellers) {
+        chkGroup->setEnabled(!sellers); // a seller's row stands for its listings already
+        ApplyFilter();
+    });
+    connect(btnSeller, &QPushButton::clicked, this, [this]() {
+        m_seller = TSeller();
+        ShowSeller();
+        ApplyFilter();
+    });
     connect(btnRefresh, &QPushButton::clicked, this, &TLibraryWindow::RefreshAll);
 }
 
@@ -315,22 +381,85 @@ void TLibraryWindow::CreateGrid(const TDM* dm)
     MarkLinkColumns();
 }
 
-// Opens at its default size where the screen of its parent (else the primary screen) has room, centred on
-// that screen; on a smaller screen it takes the screen's available area.
-void TLibraryWindow::FitToScreen()
+// Opens at the size it had when it was last closed (else its default size) where the screen of its parent (else
+// the primary screen) has room, centred on that screen; on a smaller screen it takes the screen's available area.
+void TLibraryWindow::FitToScreen(QSize size)
 {
     const QWidget* anchor = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
     const QScreen* screen = anchor != nullptr ? anchor->screen() : QGuiApplication::primaryScreen();
     const QRect area = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, DefaultWidth, DefaultHeight);
     const QMargins frame = FrameOf(anchor);
+    if (!size.isValid() || size.isEmpty()) {
+        size = QSize(DefaultWidth, DefaultHeight);
+    }
     TWindowBounds::TBounds wanted;
-    wanted.Width = DefaultWidth;
-    wanted.Height = DefaultHeight;
-    wanted.Left = area.center().x() - (DefaultWidth + frame.left() + frame.right()) / 2;
-    wanted.Top = area.center().y() - (DefaultHeight + frame.top() + frame.bottom()) / 2;
+    wanted.Width = size.width();
+    wanted.Height = size.height();
+    wanted.Left = area.center().x() - (size.width() + frame.left() + frame.right()) / 2;
+    wanted.Top = area.center().y() - (size.height() + frame.top() + frame.bottom()) / 2;
     const TWindowBounds::TPlacement placement = TWindowBounds::FitToArea(wanted, frame, area, minimumSizeHint());
     move(placement.Pos);
     resize(placement.Size);
+}
+
+// The controls as they were left; the first view is read with them. Nothing is applied while they are set.
+void TLibraryWindow::RestoreState(const TLibraryState& state)
+{
+    const QSignalBlocker quietSearch(edSearch);
+    const QSignalBlocker quietMin(edMinPrice);
+    const QSignalBlocker quietMax(edMaxPrice);
+    const QSignalBlocker quietLocation(edLocation);
+    const QSignalBlocker quietDate(chkDate);
+    const QSignalBlocker quietFrom(deFrom);
+    const QSignalBlocker quietTo(deTo);
+    const QSignalBlocker quietGroup(chkGroup);
+    const QSignalBlocker quietSellers(chkSellers);
+    edSearch->setText(state.Search);
+    // The keyword list is read later; until then the kept keyword is its only entry.
+    if (state.ByKeyword) {
+        cbKeyword->addItem(state.Keyword.isEmpty() ? QStringLiteral("（无关键字）") : state.Keyword, state.Keyword);
+        cbKeyword->setCurrentIndex(1);
+    }
+    edMinPrice->setText(state.MinPrice);
+    edMaxPrice->setText(state.MaxPrice);
+    edLocation->setText(state.Location);
+    chkDate->setChecked(state.ByDate);
+    if (state.From.isValid() && state.To.isValid()) {
+        deFrom->setDate(state.From);
+        deTo->setDate(state.To);
+    }
+    m_seller = {state.BySeller, state.SellerId, state.SellerNick};
+    ShowSeller();
+    chkGroup->setChecked(state.Merged);
+    chkSellers->setChecked(state.Sellers);
+    chkGroup->setEnabled(!state.Sellers);
+    m_model->SetSort(state.Sort);
+}
+
+// The view as it was last read is kept, not what was typed since: a price that is no number, refused with a
+// message, is not kept to refuse the next opening's first view.
+void TLibraryWindow::SaveState() const
+{
+    const TLibraryFilter& filter = m_model->Filter();
+    TLibraryState state;
+    state.Search = filter.Search;
+    state.ByKeyword = filter.ByKeyword;
+    state.Keyword = filter.Keyword;
+    state.MinPrice = PriceText(filter.MinPrice);
+    state.MaxPrice = PriceText(filter.MaxPrice);
+    state.Location = filter.Location;
+    state.ByDate = filter.CollectFrom.isValid();
+    state.From = deFrom->date();
+    state.To = deTo->date();
+    state.BySeller = filter.BySeller;
+    state.SellerId = filter.SellerId;
+    state.SellerNick = filter.SellerNick;
+    state.Merged = m_model->Grouping() == TLibraryGrouping::Listings
+        || (m_model->Grouping() == TLibraryGrouping::Sellers && chkGroup->isChecked());
+    state.Sellers = m_model->Grouping() == TLibraryGrouping::Sellers;
+    state.Sort = m_model->Sort();
+    state.Size = isMaximized() || isFullScreen() ? normalGeometry().size() : size();
+    state.Save();
 }
 
 void TLibraryWindow::ViewReset()
@@ -343,8 +472,10 @@ void TLibraryWindow::MarkLinkColumns()
 {
     QSet<int> links;
     const int digit = grid->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    const bool sellers = m_model->Grouping() == TLibraryGrouping::Sellers;
     for (int column = 0; column < m_model->columnCount(); ++column) {
-        if (LinkFields.contains(m_model->FieldOfColumn(column))) {
+        const QString field = m_model->FieldOfColumn(column);
+        if (sellers ? field == SellerLinkField : LinkFields.contains(field)) {
             links.insert(column);
         }
         const int characters = m_model->headerData(column, Qt::Horizontal, TRowSetModel::DisplayWidthRole).toInt();
@@ -366,6 +497,12 @@ void TLibraryWindow::ShowSortIndicator()
 void TLibraryWindow::OpenLinkCell(const QModelIndex& index)
 {
     if (!index.isValid() || !m_model->IsLoaded(index.row())) {
+        return;
+    }
+    if (m_model->Grouping() == TLibraryGrouping::Sellers) {
+        if (m_model->FieldOfColumn(index.column()) == SellerLinkField) {
+            NarrowToSeller(index.row());
+        }
         return;
     }
     QString error;
@@ -422,8 +559,45 @@ bool TLibraryWindow::ReadFilter(TLibraryFilter* filter, QString* error) const
         return false;
     }
     filter->Location = edLocation->text();
-    filter->CollectDate = chkDate->isChecked() ? deDate->date() : QDate();
+    if (chkDate->isChecked()) {
+        filter->CollectFrom = deFrom->date();
+        filter->CollectTo = deTo->date();
+    }
+    filter->BySeller = m_seller.On;
+    filter->SellerId = m_seller.Id;
+    filter->SellerNick = m_seller.Nick;
     return filter->Validate(error);
+}
+
+TLibraryGrouping TLibraryWindow::Grouping() const
+{
+    if (chkSellers->isChecked()) {
+        return TLibraryGrouping::Sellers;
+    }
+    return chkGroup->isChecked() ? TLibraryGrouping::Listings : TLibraryGrouping::Rows;
+}
+
+// A seller's row stands for its stored rows: they are shown, narrowed to it, in the view of rows (or of listings).
+void TLibraryWindow::NarrowToSeller(int row)
+{
+    m_seller.On = true;
+    m_seller.Id = m_model->RowValue(row, QStringLiteral("user_id")).toString();
+    m_seller.Nick = m_model->RowValue(row, QStringLiteral("nick")).toString();
+    ShowSeller();
+    {
+        const QSignalBlocker quiet(chkSellers);
+        chkSellers->setChecked(false);
+    }
+    chkGroup->setEnabled(true);
+    ApplyFilter();
+}
+
+void TLibraryWindow::ShowSeller()
+{
+    const QString name = m_seller.Nick.isEmpty() ? m_seller.Id : m_seller.Nick;
+    const QString text = QStringLiteral("卖家：%1 ✕").arg(name);
+    btnSeller->setText(btnSeller->fontMetrics().elidedText(text, Qt::ElideMiddle, btnSeller->maximumWidth() - 16));
+    btnSeller->setVisible(m_seller.On);
 }
 
 void TLibraryWindow::ApplyFilter()
@@ -436,7 +610,8 @@ void TLibraryWindow::ApplyFilter()
         return;
     }
     m_error.clear();
-    m_model->SetView(filter, chkGroup->isChecked());
+    m_model->SetView(filter, Grouping());
+    btnDelete->setEnabled(Grouping() != TLibraryGrouping::Sellers);
     LoadPrices();
 }
 
@@ -459,6 +634,10 @@ void TLibraryWindow::ShowCounts()
         text = QStringLiteral("正在查询…");
     } else if (m_model->Grouped()) {
         text = QStringLiteral("共 %1 个商品（相同商品已合并）").arg(total);
+    } else if (m_model->Grouping() == TLibraryGrouping::Sellers) {
+        text = QStringLiteral("共 %1 个卖家，%2 个商品")
+                   .arg(total)
+                   .arg(listings < 0 ? QStringLiteral("…") : QString::number(listings));
     } else {
         text = QStringLiteral("共 %1 条，%2 个商品")
                    .arg(total)
@@ -538,7 +717,7 @@ void TLibraryWindow::LoadPrices()
 {
     chart->SetBusy();
     const quint64 generation = ++m_pricesGeneration;
-    const bool listings = chkGroup->isChecked();
+    const bool listings = Grouping() == TLibraryGrouping::Listings;
     QPointer<TLibraryWindow> self(this);
     TLibraryWorker* worker = m_worker.get();
     m_worker->Post(chart, [self, generation, listings, worker](TLibraryQuery& query) {
@@ -576,6 +755,9 @@ std::vector<int> TLibraryWindow::SelectedRows() const
 
 void TLibraryWindow::DeleteClick()
 {
+    if (m_model->Grouping() == TLibraryGrouping::Sellers) {
+        return; // a seller's row is no row to delete: the button is off
+    }
     const std::vector<int> rows = SelectedRows();
     if (rows.empty()) {
         ShowError(QStringLiteral("没有选中的行"));
@@ -672,17 +854,9 @@ void TLibraryWindow::ExportClick()
     TExportRequest request;
     request.FileFormat = dialog.Format();
     request.Path = dialog.Path();
-    const QHeaderView* header = grid->horizontalHeader();
-    const bool grouped = m_model->Grouped();
+    const bool grouped = m_model->Grouping() != TLibraryGrouping::Rows;
     const bool viewRows = dialog.Source() == TExportRequest::GivenRows;
-    for (int visual = 0; visual < header->count(); ++visual) {
-        const int logical = header->logicalIndex(visual);
-        const QString field = m_model->FieldOfColumn(logical);
-        // The table's own rows have no grouped columns.
-        if (!header->isSectionHidden(logical) && (viewRows || TLibraryQuery::Columns().contains(field))) {
-            request.Columns.push_back({field, m_model->headerData(logical, Qt::Horizontal).toString()});
-        }
-    }
+    request.Columns = ExportColumns(viewRows);
     request.RowSource = TExportRequest::TableRows;
     request.ConnectionString = m_connectionString;
     if (!viewRows) {
@@ -699,21 +873,46 @@ void TLibraryWindow::ExportClick()
     ExportGroupedRows(std::move(request));
 }
 
-// The grouped view exists only on the worker's connection: its rows travel with the request.
+// The grid's columns in their order; the table's own rows have no grouped columns, and rows stored take the columns
+// of the view of rows where a row of the view stands for a seller. Times of collection become date cells.
+std::vector<TExportColumn> TLibraryWindow::ExportColumns(bool viewRows) const
+{
+    std::vector<TExportColumn> columns;
+    const auto add = [&columns](const QString& field, const QString& title) {
+        columns.push_back({field, title, field == QLatin1String("collect_time")});
+    };
+    if (!viewRows && m_model->Grouping() == TLibraryGrouping::Sellers) {
+        for (const TLibraryModel::TColumn& column : m_rowColumns) {
+            add(column.Field, column.Title);
+        }
+        return columns;
+    }
+    const QHeaderView* header = grid->horizontalHeader();
+    for (int visual = 0; visual < header->count(); ++visual) {
+        const int logical = header->logicalIndex(visual);
+        const QString field = m_model->FieldOfColumn(logical);
+        if (!header->isSectionHidden(logical) && (viewRows || TLibraryQuery::Columns().contains(field))) {
+            add(field, m_model->headerData(logical, Qt::Horizontal).toString());
+        }
+    }
+    return columns;
+}
+
+// A grouped view exists only on the worker's connection: its rows travel with the request.
 void TLibraryWindow::ExportGroupedRows(TExportRequest request)
 {
     request.RowSource = TExportRequest::GivenRows;
+    const QStringList* names = &TLibraryQuery::ColumnsOf(m_model->Grouping());
     QPointer<TLibraryWindow> self(this);
     TLibraryWorker* worker = m_worker.get();
     auto shared = std::make_shared<TExportRequest>(std::move(request));
-    m_worker->Keep([self, shared, worker](TLibraryQuery& query) {
+    m_worker->Keep([self, shared, worker, names](TLibraryQuery& query) {
         std::vector<TLibraryQuery::TRow> rows;
         QString error = query.IsOpen() ? QString() : worker->NotOpenError();
         const bool ok = error.isEmpty() && query.PageAt(0, std::numeric_limits<int>::max(), &rows, &error);
-        const QStringList& names = TLibraryQuery::GroupColumns();
         for (const TLibraryQuery::TRow& row : rows) {
             for (const TExportColumn& column : shared->Columns) {
-                shared->Rows.push_back(row.Values.value(names.indexOf(column.Field)));
+                shared->Rows.push_back(row.Values.value(names->indexOf(column.Field)));
             }
         }
         QMetaObject::invokeMethod(

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/TExportChoice.h"
+#include "app/TLibraryModel.h"
 #include "export/TExportRequest.h"
 #include "library/TLibraryFilter.h"
 #include "library/TLibrarySql.h"
@@ -20,16 +21,18 @@ class QPushButton;
 class QTableView;
 class QTimer;
 class TDM;
-class TLibraryModel;
 class TLibraryWorker;
+struct TLibraryState;
 class TLinkDelegate;
 class TPriceChart;
 
-// The library: every stored row of goodslist in one grid that reads pages on demand, with a search over
-// title, seller nickname and location, filters, the grouping of repeated sightings, a price chart, export
-// and deletion. It reads through a connection of its own on a worker thread, so neither a run nor a long
-// query holds the other up; typing on cancels the query that runs. Every read or change that fails says
-// why in the status line. Ctrl+F goes to the search box, F5 reads everything again, Esc closes the window.
+// The library: every stored row of goodslist in one grid that reads pages on demand, the newest first, with a
+// search over title, seller nickname and location, filters (a range of days of collection, one seller among
+// them), the grouping of repeated sightings into listings or of rows by seller, a price chart, export and
+// deletion. It reads through a connection of its own on a worker thread, so neither a run nor a long query holds
+// the other up; typing on cancels the query that runs. Every read or change that fails says why in the status
+// line. Its filters, view, sort and size are kept for its next opening (TLibraryState). Ctrl+F goes to the search
+// box, F5 reads everything again, Esc closes the window.
 class TLibraryWindow : public QWidget
 {
     Q_OBJECT
@@ -51,8 +54,11 @@ public:
     QLineEdit* edMaxPrice = nullptr;
     QLineEdit* edLocation = nullptr;
     QCheckBox* chkDate = nullptr;
-    QDateEdit* deDate = nullptr;
+    QDateEdit* deFrom = nullptr;
+    QDateEdit* deTo = nullptr;
+    QPushButton* btnSeller = nullptr; // the seller the rows are narrowed to; a click shows every seller again
     QCheckBox* chkGroup = nullptr;
+    QCheckBox* chkSellers = nullptr;
     QPushButton* btnRefresh = nullptr;
     QPushButton* btnCompare = nullptr; // 比较: what changed between two runs
     QPushButton* btnExport = nullptr;
@@ -73,6 +79,9 @@ public:
     // The least width of the search box.
     static constexpr int MinSearchWidth = 200;
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void CreateControls();
     QWidget* CreateFilterBar();
@@ -80,8 +89,13 @@ private:
     void ConnectFilterBar();
     void CreateShortcuts();
     void CreateGrid(const TDM* dm);
-    void FitToScreen();
+    void FitToScreen(QSize wanted);
+    void RestoreState(const TLibraryState& state);
+    void SaveState() const;
     void ApplyFilter();
+    TLibraryGrouping Grouping() const;
+    void NarrowToSeller(int row);
+    void ShowSeller();
     void ScheduleApply();
     bool ReadFilter(TLibraryFilter* filter, QString* error) const;
     void ShowCounts();
@@ -100,6 +114,7 @@ private:
     // The keyword an export's file is named after: the one filtered by, else the search text.
     QString ExportKeyword() const;
     void ExportClick();
+    std::vector<TExportColumn> ExportColumns(bool viewRows) const;
     void ExportGroupedRows(TExportRequest request);
     void DeleteClick();
     void DeleteKeywordClick();
@@ -107,7 +122,16 @@ private:
     void DeleteFinished(bool ok, qint64 deleted, const QString& error);
     std::vector<int> SelectedRows() const;
 
+    struct TSeller
+    {
+        bool On = false;
+        QString Id;
+        QString Nick;
+    };
+
     QString m_connectionString;
+    std::vector<TLibraryModel::TColumn> m_rowColumns;
+    TSeller m_seller;
     std::unique_ptr<TLibraryWorker> m_worker;
     TLibraryModel* m_model = nullptr;
     TLinkDelegate* m_linkDelegate = nullptr;

@@ -20,6 +20,12 @@ inline bool IsNumber(const QVariant& cell)
     }
 }
 
+// Whether a value is written as a date and time (a local time).
+inline bool IsDateTime(const QVariant& cell)
+{
+    return cell.metaType().id() == QMetaType::QDateTime;
+}
+
 // The text of a value written as text; byte strings from the database are UTF-8.
 inline QString Text(const QVariant& cell)
 {

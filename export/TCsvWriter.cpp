@@ -70,6 +70,9 @@ QByteArray TCsvWriter::Field(const QVariant& cell)
     if (CellValue::IsNumber(cell)) {
         return NumberText(cell);
     }
+    if (CellValue::IsDateTime(cell)) {
+        return cell.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8();
+    }
     QString text = CellValue::Text(cell);
     if (StartsLikeFormula(text)) {
         text.prepend(QLatin1Char('\''));

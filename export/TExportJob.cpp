@@ -3,12 +3,15 @@
 #include "export/TCsvWriter.h"
 #include "export/TExportTemporary.h"
 #include "export/TXlsxWriter.h"
+#include "platform/TTimeText.h"
 #include "storage/engine/TConnection.h"
 #include "storage/engine/TJetDialect.h"
 #include "storage/engine/TRowSet.h"
 
 #include <QFileInfo>
 #include <QStringList>
+
+#include <algorithm>
 
 namespace {
 const qsizetype GivenRowsPerReport = 10000;
@@ -18,6 +21,13 @@ QString QuoteText(const QString& text)
     QString quoted = text;
     quoted.replace(QLatin1Char('\''), QLatin1String("''"));
     return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+// A stored time as the local date and time it stands for; a value that is no time stays as it is.
+QVariant TimeCell(const QVariant& value)
+{
+    const QDateTime time = TTimeText::LocalTime(value);
+    return time.isValid() ? QVariant(time) : value;
 }
 
 std::unique_ptr<TTableWriter> NewWriter(TExportRequest::Format format)
@@ -89,9 +99,20 @@ bool TExportJob::WriteGivenRows(TTableWriter* writer, QString* error)
     const size_t width = m_request.Columns.size();
     const auto total = static_cast<qint64>(m_request.Rows.size() / width);
     std::span<const QVariant> values(m_request.Rows);
+    // Rows without a time column are written as they are given.
+    const bool times = std::any_of(m_request.Columns.begin(), m_request.Columns.end(),
+                                   [](const TExportColumn& column) { return column.Time; });
+    std::vector<QVariant> cells(width);
     Report(total);
     for (qint64 row = 0; row < total; ++row) {
-        if (StopRequested(error) || !writer->WriteRow(values.subspan(static_cast<size_t>(row) * width, width), error)) {
+        std::span<const QVariant> given = values.subspan(static_cast<size_t>(row) * width, width);
+        if (times) {
+            for (size_t column = 0; column < width; ++column) {
+                cells[column] = Cell(column, given[column]);
+            }
+            given = cells;
+        }
+        if (StopRequested(error) || !writer->WriteRow(given, error)) {
             return false;
         }
         ++m_written;
@@ -164,7 +185,7 @@ bool TExportJob::WriteTableRows(TTableWriter* writer, QString* error)
         }
         for (int row = 0; row < chunk.RowCount(); ++row) {
             for (int column = 0; column < width; ++column) {
-                cells[static_cast<size_t>(column)] = chunk.Value(row, column + 1);
+                cells[static_cast<size_t>(column)] = Cell(static_cast<size_t>(column), chunk.Value(row, column + 1));
             }
             if (StopRequested(error) || !writer->WriteRow(cells, error)) {
                 return false;
@@ -175,6 +196,11 @@ bool TExportJob::WriteTableRows(TTableWriter* writer, QString* error)
         Report(total);
     }
     return true;
+}
+
+QVariant TExportJob::Cell(size_t column, const QVariant& value) const
+{
+    return m_request.Columns[column].Time ? TimeCell(value) : value;
 }
 
 bool TExportJob::Keywords(TConnection* connection, QStringList* keywords, QString* error)

@@ -46,6 +46,8 @@ private:
     QString ChunkSql(qint64 afterId, qint64 lastId) const;
     bool CountTableRows(TConnection* connection, qint64* total, qint64* lastId, QString* error);
     bool StopRequested(QString* error) const;
+    // The value as the column writes it.
+    QVariant Cell(size_t column, const QVariant& value) const;
     void Report(qint64 total);
 
     TExportRequest m_request;

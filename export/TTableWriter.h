@@ -7,7 +7,8 @@
 
 // Writes rows of cells to a file that appears at its path only when Commit succeeds; until then the
 // rows go to a temporary file in the same folder, which Discard (or the destructor) removes.
-// Cells are numbers (integers, doubles), texts, or null variants for empty cells.
+// Cells are numbers (integers, doubles), dates and times (QDateTime, local time), texts, or null variants for
+// empty cells.
 class TTableWriter
 {
 public:

@@ -4,6 +4,7 @@
 #include "export/TExportTemporary.h"
 #include "platform/TSystemError.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -31,6 +32,15 @@ QString Reason(lxw_error code)
     default:
         return QStringLiteral("工作簿出错（%1）").arg(QString::fromUtf8(lxw_strerror(code)));
     }
+}
+
+// How a date cell shows its date and time, as the library shows them.
+const char* const DateTimeFormat = "yyyy-mm-dd hh:mm";
+
+// A date and time the workbook can hold: from 1900 on, to the end of 9999.
+bool InWorkbookRange(const QDateTime& time)
+{
+    return time.isValid() && time.date().year() >= 1900 && time.date().year() <= 9999;
 }
 
 // Cuts a text to the cell limit without splitting a surrogate pair.
@@ -92,6 +102,10 @@ bool TXlsxWriter::Open(const QString& path, QString* error)
         RemoveTemporary();
         return false;
     }
+    m_dateFormat = workbook_add_format(m_workbook);
+    if (m_dateFormat != nullptr) {
+        format_set_num_format(m_dateFormat, DateTimeFormat);
+    }
     return AddSheet(error);
 }
 
@@ -142,6 +156,11 @@ bool TXlsxWriter::WriteCell(int column, const QVariant& cell, QString* error)
     lxw_error rc = LXW_NO_ERROR;
     if (CellValue::IsNumber(cell)) {
         rc = worksheet_write_number(m_sheet, row, col, cell.toDouble(), nullptr);
+    } else if (CellValue::IsDateTime(cell) && InWorkbookRange(cell.toDateTime())) {
+        const QDateTime time = cell.toDateTime();
+        lxw_datetime value{time.date().year(), time.date().month(),  time.date().day(),
+                           time.time().hour(), time.time().minute(), static_cast<double>(time.time().second())};
+        rc = worksheet_write_datetime(m_sheet, row, col, &value, m_dateFormat);
     } else {
         const QString text = CellValue::Text(cell);
         if (text.isEmpty()) {
@@ -168,6 +187,7 @@ bool TXlsxWriter::Commit(QString* error)
     const lxw_error rc = workbook_close(m_workbook); // frees the workbook whatever the outcome
     m_workbook = nullptr;
     m_sheet = nullptr;
+    m_dateFormat = nullptr;
     if (rc != LXW_NO_ERROR) {
         *error = Reason(rc);
         RemoveTemporary();
@@ -188,6 +208,7 @@ void TXlsxWriter::Discard()
         m_workbook = nullptr;
         m_sheet = nullptr;
     }
+    m_dateFormat = nullptr; // freed with its workbook
     RemoveTemporary();
     m_sheetCount = 0;
     m_row = 0;

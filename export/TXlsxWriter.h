@@ -7,12 +7,14 @@
 
 #include <vector>
 
+struct lxw_format;
 struct lxw_workbook;
 struct lxw_worksheet;
 
 // An Excel workbook written row by row with little memory (libxlsxwriter's constant-memory mode, so
-// texts are stored inline in the sheet). Numbers become number cells, texts text cells, null cells stay
-// empty. A row beyond a sheet's last row continues on a new sheet that repeats the first row written.
+// texts are stored inline in the sheet). Numbers become number cells, dates and times date cells
+// ("yyyy-mm-dd hh:mm"), texts text cells, null cells stay empty. A row beyond a sheet's last row
+// continues on a new sheet that repeats the first row written.
 class TXlsxWriter : public TTableWriter
 {
 public:
@@ -36,6 +38,7 @@ private:
     QString m_temporary;
     lxw_workbook* m_workbook = nullptr;
     lxw_worksheet* m_sheet = nullptr;
+    lxw_format* m_dateFormat = nullptr; // owned by the workbook
     int m_sheetCount = 0;
     int m_row = 0; // the next row of the current sheet
     std::vector<QVariant> m_firstRow; // repeated at the top of every further sheet

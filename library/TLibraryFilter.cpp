@@ -22,5 +22,10 @@ bool TLibraryFilter::Validate(QString* error) const
                      .arg(MaxPrice.toDouble());
         return false;
     }
+    if (CollectFrom.isValid() && CollectTo.isValid() && CollectFrom > CollectTo) {
+        *error = QStringLiteral("起始日期 %1 晚于结束日期 %2，请改正日期范围")
+                     .arg(CollectFrom.toString(Qt::ISODate), CollectTo.toString(Qt::ISODate));
+        return false;
+    }
     return true;
 }

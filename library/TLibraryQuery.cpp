@@ -1,7 +1,9 @@
 #include "library/TLibraryQuery.h"
 
 #include "page/TItemKey.h"
+#include "storage/TItemSummary.h"
 #include "storage/TLibrarySchema.h"
+#include "storage/TRunSchema.h"
 #include "storage/engine/TConnection.h"
 #include "storage/engine/TStatement.h"
 
@@ -10,8 +12,6 @@
 #include <thread>
 
 namespace {
-const char* const ItemKeySql = "item_key(nid, detail_url, shopLink, id)";
-
 QString ColumnSql(const QString& column, bool hasCollectTime)
 {
     if (column == QLatin1String(TLibrarySchema::CollectTimeColumn) && !hasCollectTime) {
@@ -59,8 +59,26 @@ const QStringList& TLibraryQuery::Columns()
 
 const QStringList& TLibraryQuery::GroupColumns()
 {
-    static const QStringList columns = Columns() + QStringList{"sightings", "min_price", "max_price", "item"};
+    static const QStringList columns = Columns() + TListingGroups::OwnColumns();
     return columns;
+}
+
+const QStringList& TLibraryQuery::SellerColumns()
+{
+    return TSellerGroups::Columns();
+}
+
+const QStringList& TLibraryQuery::ColumnsOf(TLibraryGrouping grouping)
+{
+    switch (grouping) {
+    case TLibraryGrouping::Listings:
+        return GroupColumns();
+    case TLibraryGrouping::Sellers:
+        return SellerColumns();
+    case TLibraryGrouping::Rows:
+        break;
+    }
+    return Columns();
 }
 
 TLibraryQuery::TLibraryQuery() = default;
@@ -90,6 +108,8 @@ bool TLibraryQuery::Open(const QString& connectionString, QString* error)
     QStringList columns;
     connection->Columns(QStringLiteral("goodslist"), &columns, error);
     m_schema.CollectTime = columns.contains(QLatin1String(TLibrarySchema::CollectTimeColumn), Qt::CaseInsensitive);
+    m_schema.ItemKey = columns.contains(QLatin1String(TRunSchema::ItemKeyColumn), Qt::CaseInsensitive);
+    m_schema.ItemSummary = m_schema.ItemKey && TItemSummary::IsInPlace(connection.get());
     QMutexLocker lock(&m_handleLock);
     m_connection = std::move(connection);
     return true;
@@ -115,21 +135,66 @@ void TLibraryQuery::Interrupt()
     }
 }
 
-bool TLibraryQuery::SetView(const TLibraryFilter& filter, const TLibrarySort& sort, bool grouped, QString* error)
+bool TLibraryQuery::SetView(const TLibraryFilter& filter, const TLibrarySort& sort, TLibraryGrouping grouping,
+                            QString* error)
 {
     if (!filter.Validate(error)) {
         return false;
     }
-    const QStringList& allowed = grouped ? GroupColumns() : Columns();
-    if (!sort.Column.isEmpty() && !allowed.contains(sort.Column)) {
+    if (!sort.Column.isEmpty() && !ColumnsOf(grouping).contains(sort.Column)) {
         *error = QStringLiteral("%1: no such column").arg(sort.Column);
         return false;
     }
     m_filter = filter;
     m_sort = sort;
-    m_grouped = grouped;
+    m_grouping = grouping;
     m_where = TLibrarySql::Where(filter, m_schema);
-    return !grouped || BuildGroups(error);
+    if (!CheckKeys(error)) {
+        return false;
+    }
+    switch (grouping) {
+    case TLibraryGrouping::Listings:
+        return m_groups.Build(
+            m_connection.get(),
+            {m_schema, m_where, m_itemKey, m_schema.ItemSummary && !m_keysMissing && m_where.IsEmpty(), SelectList()},
+            sort, error);
+    case TLibraryGrouping::Sellers:
+        return m_sellers.Build(m_connection.get(), {m_schema, m_where, m_itemKey}, sort, error);
+    case TLibraryGrouping::Rows:
+        break;
+    }
+    return true;
+}
+
+// Rows a program of an earlier version stored since the last start have no item key yet: while there are any, the
+// key is computed for them, and neither the summary of the listings nor the key's index can serve.
+bool TLibraryQuery::CheckKeys(QString* error)
+{
+    m_keysMissing = false;
+    if (m_schema.ItemKey) {
+        qint64 missing = 0;
+        if (!ReadInt(m_connection.get(),
+                     QStringLiteral("SELECT EXISTS (SELECT 1 FROM goodslist WHERE item_key IS NULL)"), {}, &missing,
+                     error)) {
+            return false;
+        }
+        m_keysMissing = missing != 0;
+    }
+    m_itemKey = TLibrarySql::ItemKey(m_schema, m_keysMissing);
+    return true;
+}
+
+const TGroupedView* TLibraryQuery::Positional() const
+{
+    switch (m_grouping) {
+    case TLibraryGrouping::Listings:
+        return &m_groups;
+    case TLibraryGrouping::Sellers:
+        return &m_sellers;
+    case TLibraryGrouping::Rows:
+        break;
+    }
+    return nullptr;
 }
 
 QString TLibraryQuery::SortColumn() const
@@ -146,43 +211,11 @@ QString TLibraryQuery::SelectList() const
     return list.join(QLatin1String(", "));
 }
 
-// The grouped view: one row per listing with the columns of its latest sighting, in the view's order,
-// numbered by position.
-bool TLibraryQuery::BuildGroups(QString* error)
-{
-    QStringList latest;
-    for (const QString& column : Columns()) {
-        latest.append(column == QLatin1String(TLibrarySchema::CollectTimeColumn) && !m_schema.CollectTime
-                          ? QStringLiteral("NULL")
-                          : QStringLiteral("g.") + column);
-    }
-    const QString sort = SortColumn();
-    const bool own = sort == QLatin1String("sightings") || sort == QLatin1String("min_price")
-        || sort == QLatin1String("max_price") || sort == QLatin1String("item");
-    const QString direction = m_sort.Descending ? QStringLiteral(" DESC") : QString();
-    const QString order
-        = (own ? QStringLiteral("k.") : QStringLiteral("g.")) + sort + direction + QStringLiteral(", g.id") + direction;
-    const QString fill
-        = QStringLiteral("INSERT INTO temp.lib_groups(%1, sightings, min_price, max_price, item) "
-                         "SELECT %2, k.sightings, k.min_price, k.max_price, k.item FROM "
-                         "(SELECT %3 AS item, count(*) AS sightings, min(view_price) AS min_price, "
-                         "max(view_price) AS max_price, max(id) AS last_id FROM goodslist%4 GROUP BY item) k "
-                         "JOIN goodslist g ON g.id = k.last_id ORDER BY %5")
-              .arg(Columns().join(QLatin1String(", ")), latest.join(QLatin1String(", ")), QLatin1String(ItemKeySql),
-                   m_where.Sql(), order);
-    return Exec(m_connection.get(), QStringLiteral("DROP TABLE IF EXISTS temp.lib_groups"), {}, error)
-        && Exec(m_connection.get(),
-                QStringLiteral("CREATE TEMP TABLE lib_groups(pos INTEGER PRIMARY KEY, %1, sightings, min_price, "
-                               "max_price, item)")
-                    .arg(Columns().join(QLatin1String(", "))),
-                {}, error)
-        && Exec(m_connection.get(), fill, m_where.Values, error);
-}
-
 bool TLibraryQuery::Count(qint64* rows, QString* error)
 {
-    if (m_grouped) {
-        return ReadInt(m_connection.get(), QStringLiteral("SELECT count(*) FROM temp.lib_groups"), {}, rows, error);
+    if (const TGroupedView* view = Positional()) {
+        *rows = view->Count();
+        return true;
     }
     return ReadInt(m_connection.get(), QStringLiteral("SELECT count(*) FROM goodslist") + m_where.Sql(), m_where.Values,
                    rows, error);
@@ -190,12 +223,14 @@ bool TLibraryQuery::Count(qint64* rows, QString* error)
 
 bool TLibraryQuery::CountListings(qint64* listings, QString* error)
 {
-    if (m_grouped) {
+    if (m_grouping == TLibraryGrouping::Listings) {
         return Count(listings, error);
     }
+    if (m_where.IsEmpty() && m_schema.ItemSummary && !m_keysMissing) {
+        return ReadInt(m_connection.get(), QStringLiteral("SELECT listings FROM itemcount"), {}, listings, error);
+    }
     return ReadInt(m_connection.get(),
-                   QStringLiteral("SELECT count(DISTINCT %1) FROM goodslist").arg(QLatin1String(ItemKeySql))
-                       + m_where.Sql(),
+                   QStringLiteral("SELECT count(DISTINCT %1) FROM goodslist").arg(m_itemKey) + m_where.Sql(),
                    m_where.Values, listings, error);
 }
 
@@ -205,7 +240,7 @@ bool TLibraryQuery::ReadRows(const QString& sql, const QVariantList& values, std
     if (!statement.Prepare(m_connection.get(), sql, error) || !statement.Bind(values, error)) {
         return false;
     }
-    const QStringList& columns = m_grouped ? GroupColumns() : Columns();
+    const QStringList& columns = Columns();
     const int sortIndex = static_cast<int>(columns.indexOf(SortColumn()));
     const int width = static_cast<int>(columns.size());
     while (statement.Next()) {
@@ -242,20 +277,14 @@ bool TLibraryQuery::ReadSegment(const QString& segment, const QVariantList& valu
 bool TLibraryQuery::Page(const TPageKey* after, bool backward, int limit, std::vector<TRow>* rows, QString* error)
 {
     rows->clear();
-    // A grouped view is stored in its order, by position.
-    const bool ascending = m_grouped ? !backward : m_sort.Descending == backward;
+    if (Positional() != nullptr) {
+        return PagePositional(after, backward, limit, rows, error);
+    }
+    const bool ascending = m_sort.Descending == backward;
     const QString less = ascending ? QStringLiteral(">") : QStringLiteral("<");
     const QString direction = ascending ? QString() : QStringLiteral(" DESC");
     bool ok = true;
-    if (m_grouped) {
-        ok = after == nullptr ? ReadRows(QStringLiteral("SELECT %1, pos FROM temp.lib_groups ORDER BY pos%2 LIMIT ?")
-                                             .arg(GroupColumns().join(QLatin1String(", ")), direction),
-                                         {limit}, rows, error)
-                              : ReadRows(QStringLiteral("SELECT %1, pos FROM temp.lib_groups WHERE pos %2 ? "
-                                                        "ORDER BY pos%3 LIMIT ?")
-                                             .arg(GroupColumns().join(QLatin1String(", ")), less, direction),
-                                         {after->Key, limit}, rows, error);
-    } else if (SortColumn() == QLatin1String("id")) {
+    if (SortColumn() == QLatin1String("id")) {
         ok = after == nullptr ? ReadSegment(QString(), {}, QStringLiteral("id") + direction, limit, rows, error)
                               : ReadSegment(QStringLiteral("id ") + less + QStringLiteral(" ?"), {after->Key},
                                             QStringLiteral("id") + direction, limit, rows, error);
@@ -297,13 +326,24 @@ bool TLibraryQuery::Page(const TPageKey* after, bool backward, int limit, std::v
     return ok;
 }
 
+// A grouped row's key is its position from 1: the rows after a key start at that position (from 0).
+bool TLibraryQuery::PagePositional(const TPageKey* after, bool backward, int limit, std::vector<TRow>* rows,
+                                   QString* error)
+{
+    const TGroupedView* view = Positional();
+    if (!backward) {
+        return view->Read(m_connection.get(), after != nullptr ? after->Key : 0, limit, rows, error);
+    }
+    const qint64 end = after != nullptr ? after->Key - 1 : view->Count();
+    const qint64 first = std::max<qint64>(end - limit, 0);
+    return view->Read(m_connection.get(), first, static_cast<int>(end - first), rows, error);
+}
+
 bool TLibraryQuery::PageAt(qint64 offset, int limit, std::vector<TRow>* rows, QString* error)
 {
     rows->clear();
-    if (m_grouped) {
-        return ReadRows(QStringLiteral("SELECT %1, pos FROM temp.lib_groups WHERE pos > ? ORDER BY pos LIMIT ?")
-                            .arg(GroupColumns().join(QLatin1String(", "))),
-                        {offset, limit}, rows, error);
+    if (const TGroupedView* view = Positional()) {
+        return view->Read(m_connection.get(), offset, limit, rows, error);
     }
     const QString direction = m_sort.Descending ? QStringLiteral(" DESC") : QString();
     QString order = SortColumn() + direction;
@@ -349,12 +389,14 @@ bool TLibraryQuery::Keywords(std::vector<std::pair<QString, qint64>>* keywords, 
 bool TLibraryQuery::Prices(std::vector<double>* prices, QString* error)
 {
     prices->clear();
+    if (m_grouping == TLibraryGrouping::Listings) {
+        return m_groups.Prices(m_connection.get(), prices, error);
+    }
     TStatement statement;
-    TLibrarySql::TCondition where = m_grouped ? TLibrarySql::TCondition() : m_where;
+    TLibrarySql::TCondition where = m_where;
     where.Parts.append(QStringLiteral("view_price IS NOT NULL"));
-    const QString table = m_grouped ? QStringLiteral("temp.lib_groups") : QStringLiteral("goodslist");
     if (!statement.Prepare(m_connection.get(),
-                           QStringLiteral("SELECT view_price FROM ") + table + where.Sql()
+                           QStringLiteral("SELECT view_price FROM goodslist") + where.Sql()
                                + QStringLiteral(" ORDER BY view_price"),
                            error)
         || !statement.Bind(where.Values, error)) {
@@ -461,8 +503,9 @@ bool TLibraryQuery::DeleteKeyword(const QString& keyword, qint64* deleted, QStri
     *deleted = 0;
     const TLibrarySql::TCondition where = TLibrarySql::OfKeyword(keyword);
     return BeginMarking(error)
-        && Exec(m_connection.get(), QStringLiteral("INSERT INTO temp.lib_marked SELECT id FROM goodslist") + where.Sql(),
-                where.Values, error)
+        && Exec(m_connection.get(),
+                QStringLiteral("INSERT INTO temp.lib_marked SELECT id FROM goodslist") + where.Sql(), where.Values,
+                error)
         && DeleteMarked(deleted, error);
 }
 
@@ -482,10 +525,15 @@ bool TLibraryQuery::DeleteListings(const QStringList& itemKeys, qint64* deleted,
             return false;
         }
     }
-    return Exec(m_connection.get(),
-                QStringLiteral("INSERT INTO temp.lib_marked SELECT id FROM goodslist WHERE %1 IN "
-                               "(SELECT item FROM temp.lib_delete)")
-                    .arg(QLatin1String(ItemKeySql)),
-                {}, error)
-        && DeleteMarked(deleted, error);
+    // The rows with a stored key are found by its index; those without one yet by the key computed for them.
+    const QString computed = TLibrarySql::ItemKey(TLibrarySql::TSchema(), false);
+    const QString sql = m_schema.ItemKey
+        ? QStringLiteral("INSERT INTO temp.lib_marked SELECT id FROM goodslist WHERE item_key IN "
+                         "(SELECT item FROM temp.lib_delete) UNION SELECT id FROM goodslist WHERE item_key IS NULL "
+                         "AND %1 IN (SELECT item FROM temp.lib_delete)")
+              .arg(computed)
+        : QStringLiteral("INSERT INTO temp.lib_marked SELECT id FROM goodslist WHERE %1 IN "
+                         "(SELECT item FROM temp.lib_delete)")
+              .arg(computed);
+    return Exec(m_connection.get(), sql, {}, error) && DeleteMarked(deleted, error);
 }

@@ -23,18 +23,36 @@ void AddSearch(TLibrarySql::TCondition* condition, const QString& search, const 
         {pattern, pattern, pattern});
 }
 
-void AddDate(TLibrarySql::TCondition* condition, const QDate& date, const TLibrarySql::TSchema& schema)
+// Times are ISO 8601 texts of the local time they were stored at, so the texts of a range of days sort between
+// its first day and the day after its last.
+void AddDates(TLibrarySql::TCondition* condition, const QDate& from, const QDate& to,
+              const TLibrarySql::TSchema& schema)
 {
-    if (!date.isValid()) {
+    if (!from.isValid() && !to.isValid()) {
         return;
     }
     if (!schema.CollectTime) {
         Add(condition, QStringLiteral("0"), {}); // no row of such a file has a collection time
         return;
     }
-    // Times are ISO 8601 texts, so the texts of one day sort between that day and the next.
-    Add(condition, QStringLiteral("collect_time >= ? AND collect_time < ?"),
-        {date.toString(Qt::ISODate), date.addDays(1).toString(Qt::ISODate)});
+    if (from.isValid()) {
+        Add(condition, QStringLiteral("collect_time >= ?"), {from.toString(Qt::ISODate)});
+    }
+    if (to.isValid()) {
+        Add(condition, QStringLiteral("collect_time < ?"), {to.addDays(1).toString(Qt::ISODate)});
+    }
+}
+
+void AddSeller(TLibrarySql::TCondition* condition, const TLibraryFilter& filter)
+{
+    if (!filter.BySeller) {
+        return;
+    }
+    if (!filter.SellerId.isEmpty()) {
+        Add(condition, QStringLiteral("user_id = ?"), {filter.SellerId});
+        return;
+    }
+    Add(condition, QStringLiteral("coalesce(user_id, '') = '' AND coalesce(nick, '') = ?"), {filter.SellerNick});
 }
 } // namespace
 
@@ -76,8 +94,24 @@ TLibrarySql::TCondition TLibrarySql::Where(const TLibraryFilter& filter, const T
     if (const QString location = filter.Location.trimmed(); !location.isEmpty()) {
         Add(&condition, QStringLiteral("item_loc LIKE ? ESCAPE '\\'"), {ContainsPattern(location)});
     }
-    AddDate(&condition, filter.CollectDate, schema);
+    AddDates(&condition, filter.CollectFrom, filter.CollectTo, schema);
+    AddSeller(&condition, filter);
     return condition;
+}
+
+QString TLibrarySql::ItemKey(const TSchema& schema, bool keysMissing)
+{
+    const QString computed = QStringLiteral("item_key(nid, detail_url, shopLink, id)");
+    if (!schema.ItemKey) {
+        return computed;
+    }
+    return keysMissing ? QStringLiteral("coalesce(item_key, %1)").arg(computed) : QStringLiteral("item_key");
+}
+
+QString TLibrarySql::SellerKey()
+{
+    return QStringLiteral(
+        "CASE WHEN coalesce(user_id, '') <> '' THEN 'u' || user_id ELSE 'n' || coalesce(nick, '') END");
 }
 
 TLibrarySql::TCondition TLibrarySql::OfKeyword(const QString& keyword)

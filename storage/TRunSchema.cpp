@@ -1,6 +1,7 @@
 #include "storage/TRunSchema.h"
 
 #include "page/TItemKey.h"
+#include "storage/TItemSummary.h"
 #include "storage/TLibrarySchema.h"
 #include "storage/TStoreSql.h"
 #include "storage/TUpgradeStep.h"
@@ -143,9 +144,9 @@ bool RunSteps(TConnection* connection, const TRunSchema::Progress& progress, QSt
                              keyAdded ? QStringLiteral("SELECT count(*) FROM goodslist")
                                       : QStringLiteral("SELECT count(*) FROM goodslist WHERE item_key IS NULL")),
                        0);
-    // Every index costs about a quarter of the pass that fills the keys.
+    // Every index, and the summary of the listings, costs about a quarter of the pass that fills the keys.
     const qint64 perIndex = qMax<qint64>(rows / 4, 1);
-    const qint64 steps = rows + perIndex * static_cast<qint64>(std::size(IndexSql)) + 1;
+    const qint64 steps = rows + perIndex * static_cast<qint64>(std::size(IndexSql) + 1) + 1;
     if (!FillKeys(connection, rows, steps, progress, error)) {
         return false;
     }
@@ -161,6 +162,12 @@ bool RunSteps(TConnection* connection, const TRunSchema::Progress& progress, QSt
     }
     if (progress) {
         progress(done, steps);
+    }
+    if (!TItemSummary::Build(connection, error)) {
+        return false;
+    }
+    if (progress) {
+        progress(done + perIndex, steps);
     }
     return TStoreSql::Run(connection, QStringLiteral("UPDATE userver SET verno = ?1"),
                           {QString::fromLatin1(TRunSchema::Version)}, error);
@@ -195,7 +202,7 @@ bool TRunSchema::IsInPlace(TConnection* connection)
                                  QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name IN "
                                                 "('goodslist_key_insert', 'goodslist_run_id', 'goodslist_item_key')"));
     // Rows a program of an earlier version stored have no key yet; the index finds them at once.
-    return objects == 3
+    return objects == 3 && TItemSummary::IsInPlace(connection)
         && Count(connection, QStringLiteral("SELECT EXISTS (SELECT 1 FROM goodslist WHERE item_key IS NULL)")) == 0;
 }
 

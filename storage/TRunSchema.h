@@ -8,9 +8,10 @@ class TConnection;
 
 // The schema step that records runs: the table of runs (collectrun), the run and the item key of every goods
 // row (goodslist.run_id, goodslist.item_key, both indexed), the watches (watchlist) and the alerts they raised
-// (alertlog). The step is one transaction and can run again: it adds what a file lacks and gives every row
-// without an item key its key. A program of an earlier version still opens a file after the step: its goods
-// query takes the columns it knows, and the rows it stores without a key get one at the next open here.
+// (alertlog), and the summary of the listings by item key (TItemSummary). The step is one transaction and can
+// run again: it adds what a file lacks and gives every row without an item key its key. A program of an earlier version
+// still opens a file after the step: its goods query takes the columns it knows, and the rows it stores without a key
+// get one at the next open here.
 class TRunSchema
 {
 public:

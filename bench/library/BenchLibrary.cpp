@@ -245,13 +245,13 @@ void Require(bool ok, const QString& what, const QString& error)
     }
 }
 
-double FirstPage(TLibraryQuery& query, const TLibraryFilter& filter, const TLibrarySort& sort, bool grouped,
-                 int* found = nullptr)
+double FirstPage(TLibraryQuery& query, const TLibraryFilter& filter, const TLibrarySort& sort,
+                 TLibraryGrouping grouping, int* found = nullptr)
 {
     return Ms([&]() {
         QString error;
         std::vector<TLibraryQuery::TRow> rows;
-        Require(query.SetView(filter, sort, grouped, &error), QStringLiteral("view"), error);
+        Require(query.SetView(filter, sort, grouping, &error), QStringLiteral("view"), error);
         Require(query.Page(nullptr, false, TLibraryModel::PageRows, &rows, &error), QStringLiteral("page"), error);
         if (found != nullptr) {
             *found = static_cast<int>(rows.size());
@@ -259,7 +259,8 @@ double FirstPage(TLibraryQuery& query, const TLibraryFilter& filter, const TLibr
     });
 }
 
-// The same search as a plain LIKE scan over the three columns, as a file without the index is searched.
+// The same search as a plain LIKE scan over the three columns, as a file without the index is searched; the newest
+// rows first, as the window shows them.
 double LikeFirstPage(TConnection* connection, const QString& text, int* found)
 {
     return Ms([&]() {
@@ -269,7 +270,7 @@ double LikeFirstPage(TConnection* connection, const QString& text, int* found)
         Require(statement.Prepare(connection,
                                   QStringLiteral("SELECT id, title FROM goodslist WHERE title LIKE ?1 ESCAPE '\\' OR "
                                                  "nick LIKE ?1 ESCAPE '\\' OR item_loc LIKE ?1 ESCAPE '\\' "
-                                                 "ORDER BY id LIMIT ?2"),
+                                                 "ORDER BY id DESC LIMIT ?2"),
                                   &error)
                     && statement.Bind({pattern, TLibraryModel::PageRows}, &error),
                 QStringLiteral("like"), error);
@@ -316,6 +317,59 @@ void MeasureWrite(const QString& path, const QString& folder, int repetitions)
     }
 }
 
+// Listings (from the summary the triggers keep, sorted by sightings and newest first), the distinct listings among
+// all rows, the sellers, and one seller's rows.
+void MeasureGroups(TLibraryQuery& query, int repetitions)
+{
+    QString error;
+    std::vector<double> bySightings;
+    std::vector<double> newest;
+    std::vector<double> distinct;
+    qint64 groups = 0;
+    qint64 listings = 0;
+    for (int i = 0; i < repetitions; ++i) {
+        bySightings.push_back(FirstPage(query, {}, {QStringLiteral("sightings"), true}, TLibraryGrouping::Listings));
+        query.Count(&groups, &error);
+        newest.push_back(FirstPage(query, {}, TLibrarySort::Newest(), TLibraryGrouping::Listings));
+        Require(query.SetView({}, TLibrarySort::Newest(), TLibraryGrouping::Rows, &error), QStringLiteral("view"),
+                error);
+        distinct.push_back(
+            Ms([&]() { Require(query.CountListings(&listings, &error), QStringLiteral("count"), error); }));
+    }
+    std::printf("group %d rows into %lld listings, first page: sorted by sightings %.0f ms, newest first %.0f ms\n",
+                Rows, static_cast<long long>(groups), Median(bySightings), Median(newest));
+    std::printf("count of the %lld distinct listings among all rows: %.1f ms\n", static_cast<long long>(listings),
+                Median(distinct));
+    // A filter groups the rows themselves, by the key's index.
+    TLibraryFilter keyword;
+    keyword.ByKeyword = true;
+    keyword.Keyword = QStringLiteral("书桌");
+    const double keywordGroups = FirstPage(query, keyword, TLibrarySort::Newest(), TLibraryGrouping::Listings);
+    qint64 keywordListings = 0;
+    query.Count(&keywordListings, &error);
+    Require(query.SetView(keyword, TLibrarySort::Newest(), TLibraryGrouping::Rows, &error), QStringLiteral("view"),
+            error);
+    const double keywordDistinct = Ms([&]() { query.CountListings(&keywordListings, &error); });
+    std::printf("group the rows of one keyword into %lld listings, newest first, first page: %.0f ms; count of "
+                "their distinct listings: %.0f ms\n",
+                static_cast<long long>(keywordListings), keywordGroups, keywordDistinct);
+    std::vector<TLibraryQuery::TRow> rows;
+    qint64 sellers = 0;
+    const double bySeller = FirstPage(query, {}, TLibrarySort::Newest(), TLibraryGrouping::Sellers);
+    query.Count(&sellers, &error);
+    query.PageAt(sellers / 2, 1, &rows, &error);
+    TLibraryFilter one;
+    one.BySeller = true;
+    one.SellerId = rows.empty() ? QString() : rows.front().Values.at(0).toString();
+    const double seller = FirstPage(query, one, TLibrarySort::Newest(), TLibraryGrouping::Rows);
+    qint64 sellerRows = 0;
+    const double sellerCount = Ms([&]() { query.Count(&sellerRows, &error); });
+    std::printf("sellers: %lld sellers of %d rows, first page %.0f ms; one seller's rows, first page %.0f ms, their "
+                "count (%lld) %.0f ms\n",
+                static_cast<long long>(sellers), Rows, bySeller, seller, static_cast<long long>(sellerRows),
+                sellerCount);
+}
+
 void MeasureQueries(const QString& path, int repetitions)
 {
     TLibraryQuery query;
@@ -334,7 +388,7 @@ void MeasureQueries(const QString& path, int repetitions)
         TLibraryFilter filter;
         filter.Search = text;
         for (int i = 0; i < repetitions; ++i) { // alternating, same run
-            indexed.push_back(FirstPage(query, filter, {}, false, &hits));
+            indexed.push_back(FirstPage(query, filter, TLibrarySort::Newest(), TLibraryGrouping::Rows, &hits));
             like.push_back(LikeFirstPage(&plain, text, &likeHits));
         }
         std::printf("search \"%s\" (%d characters), first page of %d rows: index %.1f ms, LIKE scan %.1f ms "
@@ -349,8 +403,8 @@ void MeasureQueries(const QString& path, int repetitions)
     std::vector<double> descending;
     std::vector<double> deep;
     for (int i = 0; i < repetitions; ++i) {
-        ascending.push_back(FirstPage(query, {}, {QStringLiteral("view_price"), false}, false));
-        descending.push_back(FirstPage(query, {}, {QStringLiteral("view_price"), true}, false));
+        ascending.push_back(FirstPage(query, {}, {QStringLiteral("view_price"), false}, TLibraryGrouping::Rows));
+        descending.push_back(FirstPage(query, {}, {QStringLiteral("view_price"), true}, TLibraryGrouping::Rows));
         std::vector<TLibraryQuery::TRow> rows;
         query.PageAt(500000, 1, &rows, &error);
         const TLibraryQuery::TPageKey key{rows.front().SortValue, rows.front().Key};
@@ -362,7 +416,7 @@ void MeasureQueries(const QString& path, int repetitions)
     std::vector<TLibraryQuery::TRow> rows;
     const double jump = Ms([&]() { query.PageAt(500000, TLibraryModel::PageRows, &rows, &error); });
     std::printf("a jump to row 500 000 by position (scroll bar dragged), price order: %.0f ms\n", jump);
-    Require(query.SetView({}, {}, false, &error), QStringLiteral("view"), error);
+    Require(query.SetView({}, {}, TLibraryGrouping::Rows, &error), QStringLiteral("view"), error);
     const double end = Ms([&]() { query.Page(nullptr, true, TLibraryModel::PageRows, &rows, &error); });
     qint64 total = 0;
     const double count = Ms([&]() { query.Count(&total, &error); });
@@ -372,12 +426,8 @@ void MeasureQueries(const QString& path, int repetitions)
                 "ms\n",
                 end, static_cast<long long>(total), count, static_cast<long long>(listings), distinct);
 
-    const double group = FirstPage(query, {}, {QStringLiteral("sightings"), true}, true);
-    qint64 groups = 0;
-    query.Count(&groups, &error);
-    std::printf("group %d rows into %lld listings (sorted by sightings), first page: %.0f ms\n", Rows,
-                static_cast<long long>(groups), group);
-    Require(query.SetView({}, {}, false, &error), QStringLiteral("view"), error);
+    MeasureGroups(query, repetitions);
+    Require(query.SetView({}, {}, TLibraryGrouping::Rows, &error), QStringLiteral("view"), error);
     std::vector<double> prices;
     const double chart = Ms([&]() {
         query.Prices(&prices, &error);
@@ -503,6 +553,8 @@ int main(int argc, char** argv)
         return 2;
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The window keeps its filters and sort in the user's configuration folder: a folder of its own here.
+    qputenv("XDG_CONFIG_HOME", QByteArray(argv[1]) + "/config");
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     TApplication::PrepareProcess();
     TApplication app(argc, argv);

@@ -1,5 +1,6 @@
 #include "tests/app/TMainFormFixture.h"
 
+#include "app/TLibraryState.h"
 #include "storage/uConst.h"
 #include "ui/uPubFunc.h"
 
@@ -63,6 +64,7 @@ void TMainFormFixture::RemoveDataFiles()
 {
     QFile::remove(DbPath);
     QFile::remove(IniPath);
+    QFile::remove(TLibraryState::Path());
 }
 
 TRunParams TMainFormFixture::LocalRun(const QString& host)

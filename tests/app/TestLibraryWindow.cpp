@@ -1,5 +1,6 @@
 #include "app/TExportDialog.h"
 #include "app/TLibraryModel.h"
+#include "app/TLibraryState.h"
 #include "app/TLibraryWindow.h"
 #include "app/TPriceChart.h"
 #include "app/uStartup.h"
@@ -8,8 +9,11 @@
 #include "storage/engine/TRowSet.h"
 #include "storage/engine/TRowSetModel.h"
 #include "storage/engine/TStatement.h"
+#include "storage/uConst.h"
 #include "storage/uDBFunc.h"
 #include "tests/app/TMainFormFixture.h"
+#include "tests/export/TWorkbookReader.h"
+#include "tests/support/TLocalZone.h"
 #include "tests/support/TestFiles.h"
 #include "ui/TApplication.h"
 #include "ui/TGoodsGrid.h"
@@ -146,11 +150,17 @@ private slots:
     void unusablePriceKeepsTheView();
     void failedDeletionSaysWhy();
     void exportProposesAndAsksLikeTheMainWindow();
+    void collectionTimesAreLocalShownAndExported();
+    void rangeOfDaysNarrowsTheRows();
+    void sellersAndOneSellersRows();
+    void filtersSortAndSizeAreKept();
 
 private:
     void Store(int rows, const QString& keyword, int firstPrice = 1);
     TLibraryWindow* Open();
     bool Settle(TLibraryWindow* window);
+    void StoreAt(const QString& title, const QString& nick, const QVariant& time);
+    QStringList Column(TLibraryWindow* window, const QString& field);
     void Type(QLineEdit* edit, const QString& text);
 
     TMainFormFixture* m_fixture = nullptr;
@@ -189,6 +199,30 @@ void TestLibraryWindow::Store(int rows, const QString& keyword, int firstPrice)
                        &error));
     QVERIFY(insert.Bind({rows, keyword, keyword, firstPrice, keyword}, &error));
     QVERIFY2(insert.Run(&error), qPrintable(error));
+}
+
+// One row with its seller and time of collection, as another program might have stored it.
+void TestLibraryWindow::StoreAt(const QString& title, const QString& nick, const QVariant& time)
+{
+    TStatement insert;
+    QString error;
+    QVERIFY(insert.Prepare(m_fixture->Dm()->conn(),
+                           QStringLiteral("INSERT INTO goodslist(keyname, title, nick, view_price, detail_url, "
+                                          "collect_time) VALUES ('桌', ?1, ?2, 10, '//item.htm?id=' || ?1, ?3)"),
+                           &error));
+    QVERIFY(insert.Bind({title, nick, time}, &error));
+    QVERIFY2(insert.Run(&error), qPrintable(error));
+}
+
+// The texts a column of the grid shows, top to bottom.
+QStringList TestLibraryWindow::Column(TLibraryWindow* window, const QString& field)
+{
+    QStringList texts;
+    const int column = window->Model()->ColumnOfField(field);
+    for (int row = 0; row < window->grid->model()->rowCount(); ++row) {
+        texts.append(window->grid->model()->index(row, column).data().toString());
+    }
+    return texts;
 }
 
 TLibraryWindow* TestLibraryWindow::Open()
@@ -251,7 +285,8 @@ void TestLibraryWindow::showsEveryStoredRowInPages()
         titles.mid(0, 11),
         (QStringList{"标题", "图片", "详细", "价格", "运费", "原价", "地点", "淘宝号", "旺旺昵称", "店铺", "评价数"}));
     QCOMPARE(titles.mid(11), (QStringList{"关键字", "采集时间"}));
-    QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("办公桌 0"));
+    QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("办公桌 699")); // the newest first
+    QCOMPARE(window->grid->horizontalHeader()->sortIndicatorSection(), -1);
     QCOMPARE(window->chart->Stats().Count, 700);
     // Only the pages near what the grid shows are loaded.
     QVERIFY(!window->Model()->IsLoaded(699));
@@ -269,13 +304,13 @@ void TestLibraryWindow::scrollingToTheEndLoadsTheLastRows()
     QCoreApplication::processEvents();
     QVERIFY(Settle(window));
     QVERIFY(QTest::qWaitFor([window]() { return window->Model()->IsLoaded(999); }, 5000));
-    QCOMPARE(window->grid->model()->index(999, 0).data().toString(), QStringLiteral("桌 999"));
+    QCOMPARE(window->grid->model()->index(999, 0).data().toString(), QStringLiteral("桌 0"));
     window->grid->verticalScrollBar()->setValue(window->grid->verticalScrollBar()->maximum() / 2);
     QCoreApplication::processEvents();
     QVERIFY(Settle(window));
     const int middle = window->grid->rowAt(window->grid->viewport()->height() / 2);
     QVERIFY(QTest::qWaitFor([&]() { return window->Model()->IsLoaded(middle); }, 5000));
-    QCOMPARE(window->grid->model()->index(middle, 0).data().toString(), QStringLiteral("桌 %1").arg(middle));
+    QCOMPARE(window->grid->model()->index(middle, 0).data().toString(), QStringLiteral("桌 %1").arg(999 - middle));
 }
 
 void TestLibraryWindow::searchAndFiltersSetTheStatusLine()
@@ -324,9 +359,9 @@ void TestLibraryWindow::groupingShowsSightings()
     QCOMPARE(window->lblStatus->text(), QStringLiteral("共 5 个商品（相同商品已合并）"));
     QAbstractItemModel* model = window->grid->model();
     QCOMPARE(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("次数"));
-    QCOMPARE(model->index(0, 1).data().toInt(), 2);
-    QCOMPARE(model->index(0, 2).data().toDouble(), 1.0); // the lowest of 1 and 2
-    QCOMPARE(model->index(0, 3).data().toDouble(), 2.0);
+    QCOMPARE(model->index(0, 1).data().toInt(), 2); // the listing seen last first: rows 8 and 9
+    QCOMPARE(model->index(0, 2).data().toDouble(), 9.0); // the lowest of 9 and 10
+    QCOMPARE(model->index(0, 3).data().toDouble(), 10.0);
     window->chkGroup->setChecked(false);
     QVERIFY(Settle(window));
     QCOMPARE(window->Model()->rowCount(), 10);
@@ -367,13 +402,13 @@ void TestLibraryWindow::deleteAsksFirst()
     QVERIFY(Settle(window));
     QVERIFY(Settle(window));
     QCOMPARE(window->Model()->rowCount(), 8);
-    QCOMPARE(window->grid->model()->index(0, 0).data().toString(), QStringLiteral("桌 1"));
+    QCOMPARE(window->grid->model()->index(0, 0).data().toString(), QStringLiteral("椅 2")); // 椅 3 and 椅 1 went
     window->cbKeyword->setCurrentIndex(window->cbKeyword->findData(QStringLiteral("椅")));
     QTest::mouseClick(window->btnDeleteKeyword, Qt::LeftButton);
     QVERIFY(questions.last().contains(QStringLiteral("椅")));
     QVERIFY(Settle(window));
     QVERIFY(Settle(window));
-    QCOMPARE(window->Model()->rowCount(), 4);
+    QCOMPARE(window->Model()->rowCount(), 6);
     QVERIFY(m_fixture->Boxes().isEmpty());
 }
 
@@ -403,11 +438,15 @@ void TestLibraryWindow::exportWritesTheFilteredRows()
 
 // Opened at its default size, centred, where the screen has room; else on the whole available area. On every
 // screen (the suite runs this case on 800 × 600, 1024 × 768 and at double scale too) and at 800 pixels wide,
-// every control is inside the window, no control of the bars covers another or is cut, and the search box
-// keeps its room.
+// every control is inside the window, no control of the bars covers another or is cut (the button of a seller
+// the rows are narrowed to included), and the search box keeps its room.
 void TestLibraryWindow::fitsTheScreen()
 {
     Store(200, QStringLiteral("办公桌"), 1000);
+    QString error;
+    QVERIFY2(m_fixture->Dm()->conn()->Execute(
+                 "UPDATE goodslist SET nick = '一个名字很长很长的家具旗舰店铺专营店' WHERE nick = '店1'", &error),
+             qPrintable(error));
     TLibraryWindow* window = Open();
     QVERIFY(window != nullptr);
     QVERIFY(QTest::qWaitForWindowExposed(window));
@@ -427,22 +466,34 @@ void TestLibraryWindow::fitsTheScreen()
         QCOMPARE(window->size(), QSize(TLibraryWindow::DefaultWidth, TLibraryWindow::DefaultHeight));
         QVERIFY(qAbs(frame.center().x() - area.center().x()) <= 1);
     }
-    const QList<const QWidget*> controls = QList<const QWidget*>{
+    QList<const QWidget*> controls = QList<const QWidget*>{
         window->edSearch, window->btnRefresh, window->btnExport, window->btnDelete, window->btnDeleteKeyword,
-        window->deDate,   window->grid,       window->chart,     window->lblStatus};
-    for (const int width : {window->width(), 800 - margins.width()}) {
-        window->resize(width, window->height());
-        window->layout()->activate();
-        QCoreApplication::processEvents();
-        QCOMPARE(window->width(), width); // the window can be this narrow
-        QCOMPARE(Crowded(window->findChild<QWidget*>("filterBar")), QStringList());
-        QCOMPARE(Crowded(window->findChild<QWidget*>("actionBar")), QStringList());
-        QCOMPARE(OutOfSight(window, controls), QStringList());
-        QVERIFY2(window->edSearch->width() >= TLibraryWindow::MinSearchWidth,
-                 qPrintable(QString::number(window->edSearch->width())));
-        QTest::qWait(50); // the chart lays itself out
-        QVERIFY2(CutTexts(window->chart->chart()).isEmpty(),
-                 qPrintable(CutTexts(window->chart->chart()).join(QLatin1Char('|'))));
+        window->deTo,     window->grid,       window->chart,     window->lblStatus};
+    // Then again with the rows narrowed to a seller of a long name, whose button joins the filters.
+    for (const bool narrowed : {false, true}) {
+        if (narrowed) {
+            window->chkSellers->setChecked(true);
+            QVERIFY(Settle(window));
+            QTest::mouseClick(window->grid->viewport(), Qt::LeftButton, {},
+                              window->grid->visualRect(window->grid->model()->index(0, 0)).center());
+            QVERIFY(Settle(window));
+            QVERIFY(window->btnSeller->isVisible());
+            controls.append(window->btnSeller);
+        }
+        for (const int width : {window->width(), 800 - margins.width()}) {
+            window->resize(width, window->height());
+            window->layout()->activate();
+            QCoreApplication::processEvents();
+            QCOMPARE(window->width(), width); // the window can be this narrow
+            QCOMPARE(Crowded(window->findChild<QWidget*>("filterBar")), QStringList());
+            QCOMPARE(Crowded(window->findChild<QWidget*>("actionBar")), QStringList());
+            QCOMPARE(OutOfSight(window, controls), QStringList());
+            QVERIFY2(window->edSearch->width() >= TLibraryWindow::MinSearchWidth,
+                     qPrintable(QString::number(window->edSearch->width())));
+            QTest::qWait(50); // the chart lays itself out
+            QVERIFY2(CutTexts(window->chart->chart()).isEmpty(),
+                     qPrintable(CutTexts(window->chart->chart()).join(QLatin1Char('|'))));
+        }
     }
 }
 
@@ -578,7 +629,7 @@ void TestLibraryWindow::findAndEscapeKeys()
 }
 
 // The sort stays on its column when the view merges listings and back, wherever that column stands; a column
-// only the merged view has leaves the rows in their order of collection.
+// only the merged view has leaves the rows in their order of collection, the newest first.
 void TestLibraryWindow::sortStaysOnItsColumnAcrossMerging()
 {
     Store(10, QStringLiteral("桌"));
@@ -606,7 +657,7 @@ void TestLibraryWindow::sortStaysOnItsColumnAcrossMerging()
     window->chkGroup->setChecked(false);
     QVERIFY(Settle(window));
     QCOMPARE(header->sortIndicatorSection(), -1);
-    QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("桌 0"));
+    QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("桌 9"));
 }
 
 // A sort cancels the grid's reads, never the chart's: the chart gets its prices.
@@ -654,7 +705,7 @@ void TestLibraryWindow::unusablePriceKeepsTheView()
     window->grid->viewport()->repaint();
     QVERIFY(Settle(window));
     QVERIFY(window->Model()->IsLoaded(0));
-    QCOMPARE(window->grid->model()->index(0, 0).data().toString(), QStringLiteral("桌 0"));
+    QCOMPARE(window->grid->model()->index(0, 0).data().toString(), QStringLiteral("桌 9"));
     QVERIFY(!window->chart->chart()->title().contains(QStringLiteral("正在统计")));
 }
 
@@ -730,6 +781,151 @@ void TestLibraryWindow::exportProposesAndAsksLikeTheMainWindow()
     QCOMPARE(asked.size(), 1);
     QVERIFY2(asked.first().contains(QStringLiteral("已存在")), qPrintable(asked.first()));
     QVERIFY(!m_form->IsExporting()); // not replaced: nothing exports
+}
+
+// Times of collection are shown as the local date and time, whatever offset they were stored with, and the export
+// writes them as date cells of that local time.
+void TestLibraryWindow::collectionTimesAreLocalShownAndExported()
+{
+    const TLocalZone zone("CST-8"); // eight hours east of UTC
+    StoreAt(QStringLiteral("早"), QStringLiteral("店"), QStringLiteral("2026-12-10T10:05:59+08:00"));
+    StoreAt(QStringLiteral("晚"), QStringLiteral("店"), QStringLiteral("2026-12-10T15:30:00Z"));
+    StoreAt(QStringLiteral("旧"), QStringLiteral("店"), QVariant()); // stored before times were kept
+    TLibraryWindow* window = Open();
+    QCOMPARE(Column(window, QStringLiteral("title")), (QStringList{"旧", "晚", "早"}));
+    QCOMPARE(Column(window, QStringLiteral("collect_time")),
+             (QStringList{QString(), "2026-12-10 23:30", "2026-12-10 10:05"}));
+    const QString path = m_dir.filePath(QStringLiteral("times.xlsx"));
+    TExportDialog::SetTestHook([path](TExportDialog& dialog) {
+        dialog.rbGridRows->setChecked(true);
+        dialog.rbXlsx->setChecked(true);
+        dialog.edPath->setText(path);
+        return true;
+    });
+    QTest::mouseClick(window->btnExport, Qt::LeftButton);
+    QVERIFY(QTest::qWaitFor([this]() { return !m_fixture->Boxes().isEmpty(); }, 10000));
+    QList<QStringList> rows;
+    QString error;
+    QVERIFY2(TWorkbookReader::ReadSheet(path, 1, &rows, &error), qPrintable(error));
+    const qsizetype time = rows.first().indexOf(QStringLiteral("s:采集时间"));
+    QVERIFY(time >= 0);
+    QStringList times;
+    for (const QStringList& row : rows.mid(1)) {
+        times.append(row.value(time));
+    }
+    QCOMPARE(times, (QStringList{"d:2026-12-10 10:05:59", "d:2026-12-10 23:30:00", ""})); // in the order of the ids
+}
+
+// A range of days takes the rows from its first day's midnight to its last day's last second; a range that ends
+// before it starts is refused and the rows shown stay.
+void TestLibraryWindow::rangeOfDaysNarrowsTheRows()
+{
+    StoreAt(QStringLiteral("a"), QStringLiteral("店"), QStringLiteral("2026-12-01T23:59:59+08:00"));
+    StoreAt(QStringLiteral("b"), QStringLiteral("店"), QStringLiteral("2026-12-02T00:00:00+08:00"));
+    StoreAt(QStringLiteral("c"), QStringLiteral("店"), QStringLiteral("2026-12-03T23:59:59+08:00"));
+    StoreAt(QStringLiteral("d"), QStringLiteral("店"), QStringLiteral("2026-12-04T00:00:00+08:00"));
+    TLibraryWindow* window = Open();
+    window->deFrom->setDate(QDate(2026, 12, 2));
+    window->deTo->setDate(QDate(2026, 12, 3));
+    QCOMPARE(window->Model()->rowCount(), 4); // not applied until the box is ticked
+    window->chkDate->setChecked(true);
+    QVERIFY(Settle(window));
+    QCOMPARE(Column(window, QStringLiteral("title")), (QStringList{"c", "b"}));
+    window->deFrom->setDate(QDate(2026, 12, 4));
+    QVERIFY(Settle(window));
+    QVERIFY2(window->lblStatus->text().contains(QStringLiteral("晚于")), qPrintable(window->lblStatus->text()));
+    QCOMPARE(Column(window, QStringLiteral("title")), (QStringList{"c", "b"}));
+    window->deTo->setDate(QDate(2026, 12, 4));
+    QVERIFY(Settle(window));
+    QCOMPARE(Column(window, QStringLiteral("title")), (QStringList{"d"}));
+}
+
+// 按卖家 shows a row per seller; a click on a seller shows its rows, and the seller's button shows every seller's
+// rows again.
+void TestLibraryWindow::sellersAndOneSellersRows()
+{
+    Store(9, QStringLiteral("桌")); // sellers 店0, 店1, 店2, three rows each
+    TLibraryWindow* window = Open();
+    window->chkSellers->setChecked(true);
+    QVERIFY(Settle(window));
+    QVERIFY(!window->chkGroup->isEnabled());
+    QVERIFY(!window->btnDelete->isEnabled());
+    QCOMPARE(window->lblStatus->text(), QStringLiteral("共 3 个卖家，5 个商品"));
+    QAbstractItemModel* model = window->grid->model();
+    QStringList titles;
+    for (int c = 0; c < model->columnCount(); ++c) {
+        titles.append(model->headerData(c, Qt::Horizontal).toString());
+    }
+    QCOMPARE(
+        titles,
+        (QStringList{"旺旺昵称", "淘宝号", "商品数", "次数", "最低价", "中位价", "最高价", "评价总数", "最近采集"}));
+    QCOMPARE(Column(window, QStringLiteral("nick")), (QStringList{"店2", "店1", "店0"})); // the newest first
+    QCOMPARE(Column(window, QStringLiteral("median_price")), (QStringList{"6", "5", "4"})); // of 3, 6, 9 and so on
+    const QModelIndex seller = model->index(1, 0);
+    QTest::mouseClick(window->grid->viewport(), Qt::LeftButton, {}, window->grid->visualRect(seller).center());
+    QVERIFY(Settle(window));
+    QVERIFY(!window->chkSellers->isChecked());
+    QVERIFY(window->btnSeller->isVisible());
+    QVERIFY2(window->btnSeller->text().contains(QStringLiteral("店1")), qPrintable(window->btnSeller->text()));
+    QCOMPARE(Column(window, QStringLiteral("title")), (QStringList{"桌 7", "桌 4", "桌 1"}));
+    QCOMPARE(window->lblStatus->text(), QStringLiteral("共 3 条，3 个商品"));
+    QTest::mouseClick(window->btnSeller, Qt::LeftButton);
+    QVERIFY(Settle(window));
+    QVERIFY(!window->btnSeller->isVisible());
+    QCOMPARE(window->Model()->rowCount(), 9);
+}
+
+// The filters, the view, the sort and the window's size come back at the next opening of the library, after a
+// restart of the program too, and they stay out of the settings file.
+void TestLibraryWindow::filtersSortAndSizeAreKept()
+{
+    Store(30, QStringLiteral("办公桌"), 10);
+    Store(20, QStringLiteral("椅子"), 100);
+    TLibraryWindow* window = Open();
+    Type(window->edSearch, QStringLiteral("椅"));
+    const int chairs = window->cbKeyword->findData(QStringLiteral("椅子"));
+    window->cbKeyword->setCurrentIndex(chairs);
+    emit window->cbKeyword->activated(chairs);
+    Type(window->edMinPrice, QStringLiteral("105.5"));
+    window->deFrom->setDate(QDate(2026, 12, 10));
+    window->deTo->setDate(QDate(2026, 12, 11));
+    window->chkDate->setChecked(true);
+    window->chkSellers->setChecked(true);
+    QVERIFY(Settle(window));
+    QTest::mouseClick(window->grid->viewport(), Qt::LeftButton, {},
+                      window->grid->visualRect(window->grid->model()->index(0, 0)).center()); // seller 店1
+    window->chkGroup->setChecked(true);
+    QVERIFY(Settle(window));
+    window->grid->horizontalHeader()->setSortIndicator(window->Model()->ColumnOfField("view_price"),
+                                                       Qt::DescendingOrder);
+    QVERIFY(Settle(window));
+    window->resize(900, 560);
+    const TLibraryFilter filter = window->Model()->Filter();
+    const QStringList shown = Column(window, QStringLiteral("title"));
+    QCOMPARE(shown, (QStringList{"椅子 19", "椅子 16", "椅子 13", "椅子 10", "椅子 7"}));
+    window->close();
+
+    m_form = m_fixture->Restart();
+    window = Open();
+    QCOMPARE(window->size(), QSize(900, 560));
+    QCOMPARE(window->edSearch->text(), QStringLiteral("椅"));
+    QCOMPARE(window->cbKeyword->currentData().toString(), QStringLiteral("椅子"));
+    QCOMPARE(window->edMinPrice->text(), QStringLiteral("105.5"));
+    QVERIFY(window->chkDate->isChecked());
+    QCOMPARE(window->deFrom->date(), QDate(2026, 12, 10));
+    QCOMPARE(window->deTo->date(), QDate(2026, 12, 11));
+    QVERIFY(window->btnSeller->isVisible());
+    QVERIFY(window->chkGroup->isChecked());
+    QVERIFY(!window->chkSellers->isChecked());
+    QVERIFY(window->Model()->Filter() == filter);
+    QCOMPARE(window->Model()->Sort(), (TLibrarySort{QStringLiteral("view_price"), true}));
+    QCOMPARE(window->grid->horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
+    QCOMPARE(Column(window, QStringLiteral("title")), shown);
+    QVERIFY(QFileInfo::exists(TLibraryState::Path()));
+    const QString settings = QString::fromUtf8(ReadFileBytes(IniPath));
+    QVERIFY2(!settings.contains(QStringLiteral("105.5"))
+                 && !settings.contains(QStringLiteral("sort"), Qt::CaseInsensitive),
+             qPrintable(settings));
 }
 
 int main(int argc, char** argv)

@@ -1,5 +1,7 @@
 #include "tests/export/TWorkbookReader.h"
 
+#include <QDateTime>
+#include <QHash>
 #include <QProcess>
 #include <QXmlStreamReader>
 
@@ -57,6 +59,32 @@ QStringList TWorkbookReader::SharedStrings(const QString& path)
     return strings;
 }
 
+// A style shows a date when its number format is one of the built-in date formats (14 to 22) or a format of the
+// workbook's own whose code has a year in it.
+QList<bool> TWorkbookReader::DateStyles(const QString& path)
+{
+    QString error;
+    QXmlStreamReader xml(Member(path, QStringLiteral("xl/styles.xml"), &error));
+    QHash<int, QString> codes;
+    QList<bool> dates;
+    bool cellStyles = false;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("numFmt")) {
+            codes.insert(xml.attributes().value(QLatin1String("numFmtId")).toInt(),
+                         xml.attributes().value(QLatin1String("formatCode")).toString());
+        } else if (xml.isStartElement() && xml.name() == QLatin1String("cellXfs")) {
+            cellStyles = true;
+        } else if (xml.isEndElement() && xml.name() == QLatin1String("cellXfs")) {
+            cellStyles = false;
+        } else if (cellStyles && xml.isStartElement() && xml.name() == QLatin1String("xf")) {
+            const int format = xml.attributes().value(QLatin1String("numFmtId")).toInt();
+            dates.append((format >= 14 && format <= 22) || codes.value(format).contains(QLatin1String("yy")));
+        }
+    }
+    return dates;
+}
+
 QStringList TWorkbookReader::SheetNames(const QString& path)
 {
     QString error;
@@ -77,6 +105,7 @@ bool TWorkbookReader::ReadSheet(const QString& path, int sheet, QList<QStringLis
         return false;
     }
     const QStringList shared = SharedStrings(path);
+    const QList<bool> dateStyles = DateStyles(path);
     QXmlStreamReader xml(bytes);
     rows->clear();
     QStringList* row = nullptr;
@@ -91,14 +120,23 @@ bool TWorkbookReader::ReadSheet(const QString& path, int sheet, QList<QStringLis
         } else if (xml.name() == QLatin1String("c") && row != nullptr) {
             const int column = ColumnOf(xml.attributes().value(QLatin1String("r")));
             const QString type = xml.attributes().value(QLatin1String("t")).toString();
+            const bool date = dateStyles.value(xml.attributes().value(QLatin1String("s")).toInt(), false);
             QString cell;
             if (type == QLatin1String("inlineStr")) {
                 cell = QStringLiteral("s:") + TextOf(xml, u"c");
             } else {
                 xml.readNextStartElement(); // <v>
                 const QString value = xml.readElementText();
-                cell = type == QLatin1String("s") ? QStringLiteral("s:") + shared.value(value.toInt())
-                                                  : QStringLiteral("n:") + value;
+                if (type == QLatin1String("s")) {
+                    cell = QStringLiteral("s:") + shared.value(value.toInt());
+                } else if (date) {
+                    // Days since 1899-12-30, the day's time as a fraction.
+                    const QDateTime time = QDateTime(QDate(1899, 12, 30), QTime(0, 0), Qt::UTC)
+                                               .addMSecs(qRound64(value.toDouble() * 86400000.0));
+                    cell = QStringLiteral("d:") + time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+                } else {
+                    cell = QStringLiteral("n:") + value;
+                }
             }
             while (row->size() <= column) {
                 row->append(QString());

@@ -5,7 +5,8 @@
 #include <QStringList>
 
 // Reads a sheet of an .xlsx file back through unzip: one list per row, each cell written as "n:<number>"
-// for a number cell, "s:<text>" for a text cell (inline or shared) and "" for a missing cell.
+// for a number cell, "d:<yyyy-MM-dd HH:mm:ss>" for a number cell with a date format, "s:<text>" for a text cell
+// (inline or shared) and "" for a missing cell.
 class TWorkbookReader
 {
 public:
@@ -16,4 +17,6 @@ public:
 private:
     static QByteArray Member(const QString& path, const QString& member, QString* error);
     static QStringList SharedStrings(const QString& path);
+    // Whether each cell style (by its index) shows a date.
+    static QList<bool> DateStyles(const QString& path);
 };

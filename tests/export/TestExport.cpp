@@ -4,6 +4,7 @@
 #include "storage/engine/TConnection.h"
 #include "tests/export/TGoodsFile.h"
 #include "tests/export/TWorkbookReader.h"
+#include "tests/support/TLocalZone.h"
 
 #include <QDir>
 #include <QFile>
@@ -105,6 +106,8 @@ private slots:
     void fullSheetContinuesOnNextSheet();
     void sheetCellTexts_data();
     void sheetCellTexts();
+    void timeColumnsAreLocalTimes_data();
+    void timeColumnsAreLocalTimes();
 
 private:
     void AddFormats();
@@ -384,6 +387,55 @@ void TestExport::sheetCellTexts()
     QCOMPARE(rows[0].first().size(), cell.size() + 2);
     QCOMPARE(rows[0].first(), "s:" + cell);
     QCOMPARE(rows[1].first(), QStringLiteral("s:next"));
+}
+
+// Stored times (ISO 8601 with their offset) in a time column become the local time they stand for: date cells of
+// a workbook, "yyyy-MM-dd HH:mm:ss" in a CSV file; a text that is no time stays a text, no time stays empty.
+void TestExport::timeColumnsAreLocalTimes_data()
+{
+    AddFormats();
+}
+
+void TestExport::timeColumnsAreLocalTimes()
+{
+    QFETCH(int, format);
+    QFETCH(int, source);
+    const TLocalZone zone("CST-8"); // eight hours east of UTC
+    const QStringList times{"2026-12-10T10:00:00+08:00", "2026-12-10T02:30:00Z", "not a time", QString()};
+    TExportRequest request = Request(TExportRequest::Source(source), TExportRequest::Format(format), "times");
+    request.Columns = {{QStringLiteral("title"), QStringLiteral("标题")},
+                       {QStringLiteral("collect_time"), QStringLiteral("采集时间"), true}};
+    request.Rows.clear();
+    for (qsizetype i = 0; i < times.size(); ++i) {
+        const QString title = QString(QLatin1Char('a' + i));
+        const QVariant time = times[i].isNull() ? QVariant() : QVariant(times[i]);
+        request.Rows.push_back(title);
+        request.Rows.push_back(time);
+        QString error;
+        QVERIFY2(TGoodsFile::Execute(
+                     m_db,
+                     QStringLiteral("insert into goodslist (keyname, title, collect_time) values "
+                                    "('times', '%1', %2)")
+                         .arg(title, time.isNull() ? QStringLiteral("NULL") : QStringLiteral("'%1'").arg(times[i])),
+                     &error),
+                 qPrintable(error));
+    }
+    request.TableCondition = QStringLiteral(" and keyname = 'times'");
+    TExportJob job(request);
+    QString error;
+    QVERIFY2(job.Run(&error), qPrintable(error));
+    if (format == TExportRequest::Csv) {
+        QCOMPARE(ReadAll(request.Path),
+                 QByteArray("\xEF\xBB\xBF标题,采集时间\r\na,2026-12-10 10:00:00\r\n"
+                            "b,2026-12-10 10:30:00\r\nc,not a time\r\nd,\r\n"));
+    } else {
+        QCOMPARE(ReadSheet(request.Path),
+                 QList<QStringList>({{"s:标题", "s:采集时间"},
+                                     {"s:a", "d:2026-12-10 10:00:00"},
+                                     {"s:b", "d:2026-12-10 10:30:00"},
+                                     {"s:c", "s:not a time"},
+                                     {"s:d", ""}}));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestExport)

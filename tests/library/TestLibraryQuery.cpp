@@ -121,12 +121,19 @@ private slots:
     void filters_data();
     void filters();
     void impossiblePriceRangeIsExplained();
+    void dateRangeAtItsEnds_data();
+    void dateRangeAtItsEnds();
     void nonFinitePriceIsRefused_data();
     void nonFinitePriceIsRefused();
     void rowsWithoutKeywordAreOneKeyword();
     void pagingMatchesOrder_data();
     void pagingMatchesOrder();
     void groupingOfRealPage();
+    void listingsInTheOrderOfTheirFigures_data();
+    void listingsInTheOrderOfTheirFigures();
+    void summaryFollowsEveryChange();
+    void rowsWithoutKeyJoinTheirListing();
+    void sellers();
     void deleteInOneTransaction();
     void itemKey_data();
     void itemKey();
@@ -471,7 +478,7 @@ void TestLibraryQuery::filters_data()
     location.Location = QStringLiteral("浙江");
     QTest::newRow("location") << location << QList<qint64>{1, 5, 6};
     TLibraryFilter day;
-    day.CollectDate = QDate(2026, 12, 2);
+    day.CollectFrom = day.CollectTo = QDate(2026, 12, 2);
     QTest::newRow("day of collection, to the last second") << day << QList<qint64>{3, 4};
     TLibraryFilter combined = location;
     combined.Search = QStringLiteral("办公桌");
@@ -515,6 +522,52 @@ void TestLibraryQuery::impossiblePriceRangeIsExplained()
     QVERIFY2(error.contains(QStringLiteral("最低价")) && error.contains(QStringLiteral("50")), qPrintable(error));
     filter.MaxPrice = 50.0;
     QVERIFY(query.SetView(filter, {}, false, &error));
+    filter.CollectFrom = QDate(2026, 12, 3);
+    filter.CollectTo = QDate(2026, 12, 2);
+    QVERIFY(!query.SetView(filter, {}, false, &error));
+    QVERIFY2(error.contains(QStringLiteral("2026-12-03")) && error.contains(QStringLiteral("2026-12-02")),
+             qPrintable(error));
+}
+
+// A range of days takes its first day from midnight and its last to the last second, whatever else is stored.
+void TestLibraryQuery::dateRangeAtItsEnds_data()
+{
+    QTest::addColumn<QDate>("from");
+    QTest::addColumn<QDate>("to");
+    QTest::addColumn<QList<qint64>>("ids");
+    const QDate first(2026, 12, 2);
+    QTest::newRow("one day") << first << first << QList<qint64>{2, 3};
+    QTest::newRow("two days") << first.addDays(-1) << first << QList<qint64>{1, 2, 3};
+    QTest::newRow("from a day on") << first << QDate() << QList<qint64>{2, 3, 4};
+    QTest::newRow("up to a day") << QDate() << first << QList<qint64>{1, 2, 3};
+    QTest::newRow("days without rows") << first.addDays(5) << first.addDays(9) << QList<qint64>{};
+}
+
+void TestLibraryQuery::dateRangeAtItsEnds()
+{
+    QFETCH(QDate, from);
+    QFETCH(QDate, to);
+    QFETCH(QList<qint64>, ids);
+    {
+        TDM dm;
+        QString error;
+        QVERIFY(dm.OpenDatabase(m_path, &error));
+        QVERIFY(Exec(dm.conn(),
+                     QStringLiteral("INSERT INTO goodslist(title, collect_time) VALUES "
+                                    "('a', '2026-12-01T23:59:59+08:00'), ('b', '2026-12-02T00:00:00+08:00'), "
+                                    "('c', '2026-12-02T23:59:59+08:00'), ('d', '2026-12-03T00:00:00+08:00'), "
+                                    "('no time', NULL)")));
+    }
+    TLibraryQuery query;
+    OpenQuery(&query);
+    TLibraryFilter filter;
+    filter.CollectFrom = from;
+    filter.CollectTo = to;
+    QString error;
+    QVERIFY2(query.SetView(filter, {}, false, &error), qPrintable(error));
+    std::vector<TLibraryQuery::TRow> rows;
+    QVERIFY(query.Page(nullptr, false, 100, &rows, &error));
+    QCOMPARE(Ids(rows), ids);
 }
 
 // Infinity or NaN as a bound would reach SQL as a word it cannot read: refused like a reversed range.
@@ -867,6 +920,233 @@ void TestLibraryQuery::workerCancelsTheJobsOfOneOwner()
     release.notify_all();
     worker.Wait();
     QCOMPARE(ran, QStringList({QStringLiteral("chart prices"), QStringLiteral("keywords")}));
+}
+
+namespace {
+// Rows as the program stores them, their item key included: (item key, price) pairs, one row each, with a link
+// that gives the same key.
+bool StoreKeyed(TConnection* connection, const QList<std::pair<QString, QVariant>>& rows)
+{
+    for (const auto& [key, price] : rows) {
+        if (!Exec(connection,
+                  QStringLiteral("INSERT INTO goodslist(title, detail_url, item_key, view_price) VALUES "
+                                 "('t', '//x/item.htm?id=' || ?1, ?1, ?2)"),
+                  {key, price})) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The summary as the triggers left it, and as the rows make it.
+QString Summary(TConnection* connection)
+{
+    return Scalar(connection,
+                  QStringLiteral("SELECT group_concat(x, ' ') FROM (SELECT item_key || ':' || sightings "
+                                 "|| ':' || last_id AS x FROM itemsummary ORDER BY item_key)"))
+               .toString()
+        + QStringLiteral(" / ") + Scalar(connection, QStringLiteral("SELECT listings FROM itemcount")).toString();
+}
+
+QString Recount(TConnection* connection)
+{
+    return Scalar(
+               connection,
+               QStringLiteral("SELECT group_concat(x, ' ') FROM (SELECT item_key || ':' || count(*) || ':' || max(id) "
+                              "AS x FROM goodslist WHERE item_key IS NOT NULL GROUP BY item_key ORDER BY item_key)"))
+               .toString()
+        + QStringLiteral(" / ")
+        + Scalar(connection, QStringLiteral("SELECT count(DISTINCT item_key) FROM goodslist")).toString();
+}
+
+// A view's rows, each as the texts of the named columns joined by "|".
+QStringList Texts(const std::vector<TLibraryQuery::TRow>& rows, const QStringList& names, const QStringList& columns)
+{
+    QStringList texts;
+    for (const TLibraryQuery::TRow& row : rows) {
+        QStringList values;
+        for (const QString& column : columns) {
+            values.append(row.Values.value(names.indexOf(column)).toString());
+        }
+        texts.append(values.join(QLatin1Char('|')));
+    }
+    return texts;
+}
+} // namespace
+
+// Listings in the order of a column, from the summary (every row) and from the rows themselves (a filter), as one
+// statement over the rows orders them: a listing without a price first, ties by the latest row.
+void TestLibraryQuery::listingsInTheOrderOfTheirFigures_data()
+{
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<QString>("order"); // over the reference's columns
+    QTest::addColumn<bool>("filtered");
+    const QList<std::pair<QString, QString>> columns{{QString(), "last"}, {"sightings", "n"},
+                                                     {"min_price", "lo"}, {"max_price", "hi"},
+                                                     {"item", "item"},    {"view_price", "g.view_price"}};
+    for (const bool filtered : {false, true}) {
+        for (const bool descending : {false, true}) {
+            for (const auto& [column, order] : columns) {
+                const QString direction = descending ? QStringLiteral(" DESC") : QString();
+                QTest::addRow("%s%s%s", column.isEmpty() ? "newest" : qPrintable(column),
+                              descending ? " descending" : "", filtered ? ", filtered" : "")
+                    << column << order + direction + QStringLiteral(", last") + direction << filtered;
+            }
+        }
+    }
+}
+
+void TestLibraryQuery::listingsInTheOrderOfTheirFigures()
+{
+    QFETCH(QString, column);
+    QFETCH(QString, order);
+    QFETCH(bool, filtered);
+    {
+        TDM dm;
+        QString error;
+        QVERIFY(dm.OpenDatabase(m_path, &error));
+        // 120 listings over 500 rows; every seventh row has no price, and some listings none at all.
+        QVERIFY(Exec(dm.conn(),
+                     QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 500) "
+                                    "INSERT INTO goodslist(title, item_key, view_price) SELECT 't', 'k' || (i % 120), "
+                                    "CASE WHEN i % 7 = 0 OR (i % 120) % 11 = 0 THEN NULL ELSE (i * 37) % 50 END "
+                                    "FROM n")));
+    }
+    TLibraryQuery query;
+    OpenQuery(&query);
+    TLibraryFilter filter;
+    if (filtered) {
+        filter.MaxPrice = 45.0;
+    }
+    QString error;
+    QVERIFY2(query.SetView(filter, {column, order.contains(QLatin1String("DESC"))}, true, &error), qPrintable(error));
+    std::vector<TLibraryQuery::TRow> rows;
+    QVERIFY(query.PageAt(0, 1000, &rows, &error));
+    TConnection connection;
+    QVERIFY(connection.Open(ConnectionString(m_path), &error));
+    const QString expected
+        = Scalar(
+              &connection,
+              QStringLiteral(
+                  "SELECT group_concat(x, ' ') FROM (SELECT last || '|' || n || '|' || iif(lo IS NULL, '', "
+                  "printf('%g', lo)) "
+                  "|| '|' || iif(hi IS NULL, '', printf('%g', hi)) || '|' || item AS x FROM (SELECT item_key AS item, "
+                  "count(*) AS n, min(view_price) AS lo, max(view_price) AS hi, max(id) AS last "
+                  "FROM goodslist %1 GROUP BY item_key) k JOIN goodslist g ON g.id = k.last ORDER BY %2)")
+                  .arg(filtered ? QStringLiteral("WHERE view_price <= 45") : QString(), order))
+              .toString();
+    const QStringList names = TLibraryQuery::GroupColumns();
+    QCOMPARE(Texts(rows, names, {"id", "sightings", "min_price", "max_price", "item"}).join(QLatin1Char(' ')),
+             expected);
+}
+
+// Every insertion, deletion and change of a key keeps the summary of the listings what the rows make it, whichever
+// statement makes the change; rows stored without a key join it when the next start gives them theirs.
+void TestLibraryQuery::summaryFollowsEveryChange()
+{
+    TDM dm;
+    QString error;
+    QVERIFY(dm.OpenDatabase(m_path, &error));
+    TConnection* c = dm.conn();
+    QCOMPARE(Summary(c), QStringLiteral(" / 0"));
+    QVERIFY(StoreKeyed(c, {{"a", 1.0}, {"a", 2.0}, {"b", 3.0}, {"c", QVariant()}}));
+    QCOMPARE(Summary(c), QStringLiteral("a:2:2 b:1:3 c:1:4 / 3"));
+    QVERIFY(Exec(c, QStringLiteral("INSERT INTO goodslist(title) VALUES ('no link at all')"))); // keyed '#5'
+    QVERIFY(Exec(c,
+                 QStringLiteral("INSERT INTO goodslist(title, detail_url) VALUES ('older program', "
+                                "'//x/item.htm?id=a')"))); // no key yet
+    QCOMPARE(Summary(c), QStringLiteral("#5:1:5 a:2:2 b:1:3 c:1:4 / 4"));
+    QVERIFY(Exec(c, QStringLiteral("DELETE FROM goodslist WHERE id IN (2, 3)"))); // a's latest row, all of b
+    QCOMPARE(Summary(c), QStringLiteral("#5:1:5 a:1:1 c:1:4 / 3"));
+    QVERIFY(Exec(c, QStringLiteral("UPDATE goodslist SET item_key = 'a' WHERE id = 4"))); // c joins a
+    QCOMPARE(Summary(c), QStringLiteral("#5:1:5 a:2:4 / 2"));
+    QCOMPARE(Summary(c), Recount(c));
+    dm.CloseDatabase();
+    QVERIFY(dm.OpenDatabase(m_path, &error)); // the older program's row gets its key
+    QCOMPARE(Summary(dm.conn()), QStringLiteral("#5:1:5 a:3:6 / 2"));
+    QCOMPARE(Summary(dm.conn()), Recount(dm.conn()));
+}
+
+// Rows a program of an earlier version stored since the last start have no key: the library gives them theirs, so
+// that they join their listing in its count and its grouping, before and after the next start fills the key in.
+void TestLibraryQuery::rowsWithoutKeyJoinTheirListing()
+{
+    for (const bool filled : {false, true}) {
+        TDM dm;
+        QString error;
+        QVERIFY(dm.OpenDatabase(m_path, &error));
+        if (!filled) {
+            QVERIFY(StoreKeyed(dm.conn(), {{"1", 10.0}, {"2", 20.0}}));
+            QVERIFY(Exec(dm.conn(),
+                         QStringLiteral("INSERT INTO goodslist(title, detail_url, view_price) VALUES "
+                                        "('old', '//x/item.htm?id=1', 5), ('old', '//x/item.htm?id=9', 7)")));
+        }
+        TLibraryQuery query;
+        OpenQuery(&query);
+        qint64 listings = 0;
+        QVERIFY2(query.SetView({}, {}, false, &error), qPrintable(error));
+        QVERIFY(query.CountListings(&listings, &error));
+        QCOMPARE(listings, 3);
+        QVERIFY(query.SetView({}, {QStringLiteral("item"), false}, true, &error));
+        std::vector<TLibraryQuery::TRow> rows;
+        QVERIFY(query.PageAt(0, 10, &rows, &error));
+        QCOMPARE(Texts(rows, TLibraryQuery::GroupColumns(), {"item", "sightings", "min_price", "max_price"}),
+                 (QStringList{"1|2|5|10", "2|1|20|20", "9|1|7|7"}));
+    }
+}
+
+// Sellers by user_id, else by nickname (a nickname that is someone's user_id is another seller): their listings,
+// sightings, prices and comments (each listing's highest count), their latest nickname; a filter applies to the rows
+// they are made of, and narrowing to a seller finds its rows.
+void TestLibraryQuery::sellers()
+{
+    {
+        TDM dm;
+        QString error;
+        QVERIFY(dm.OpenDatabase(m_path, &error));
+        QVERIFY(Exec(dm.conn(),
+                     QStringLiteral("INSERT INTO goodslist(item_key, user_id, nick, view_price, comment_count) VALUES "
+                                    "('1', '1001', '甲店', 10, 5), ('1', '1001', '甲店', 20, 7), "
+                                    "('2', '1001', '甲店', 30, 1), ('3', NULL, '乙店', 100, NULL), "
+                                    "('3', '', '乙店', 5, NULL), ('4', '乙店', '丙店', NULL, 3), "
+                                    "('2', '1001', '甲店新', 40, 2), ('3', NULL, '乙店', 7, NULL)")));
+    }
+    TLibraryQuery query;
+    OpenQuery(&query);
+    QString error;
+    const QStringList columns{"user_id",   "nick",         "listings",  "sightings",
+                              "min_price", "median_price", "max_price", "comments"};
+    const auto sellers = [&](const TLibraryFilter& filter, const TLibrarySort& sort) {
+        std::vector<TLibraryQuery::TRow> rows;
+        if (!query.SetView(filter, sort, TLibraryGrouping::Sellers, &error) || !query.PageAt(0, 10, &rows, &error)) {
+            return QStringList{error};
+        }
+        return Texts(rows, TLibraryQuery::SellerColumns(), columns);
+    };
+    QCOMPARE(sellers({}, TLibrarySort::Newest()),
+             (QStringList{"|乙店|1|3|5|7|100|", "1001|甲店新|2|4|10|25|40|9", "乙店|丙店|1|1||||3"}));
+    QCOMPARE(sellers({}, {QStringLiteral("median_price"), true}),
+             (QStringList{"1001|甲店新|2|4|10|25|40|9", "|乙店|1|3|5|7|100|", "乙店|丙店|1|1||||3"}));
+    TLibraryFilter dear;
+    dear.MinPrice = 20.0;
+    QCOMPARE(sellers(dear, TLibrarySort::Newest()),
+             (QStringList{"1001|甲店新|2|3|20|30|40|9", "|乙店|1|1|100|100|100|"}));
+    qint64 count = 0;
+    QVERIFY(query.Count(&count, &error));
+    QCOMPARE(count, 2);
+
+    const QList<std::tuple<QString, QString, QList<qint64>>> narrowed{
+        {"1001", "甲店新", {7, 3, 2, 1}}, {"", "乙店", {8, 5, 4}}, {"乙店", "丙店", {6}}};
+    for (const auto& [id, nick, ids] : narrowed) {
+        TLibraryFilter one;
+        one.BySeller = true;
+        one.SellerId = id;
+        one.SellerNick = nick;
+        QVERIFY(query.SetView(one, TLibrarySort::Newest(), TLibraryGrouping::Rows, &error));
+        std::vector<TLibraryQuery::TRow> rows;
+        QVERIFY(query.Page(nullptr, false, 100, &rows, &error));
+        QCOMPARE(Ids(rows), ids);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestLibraryQuery)

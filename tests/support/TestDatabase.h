@@ -30,6 +30,11 @@ inline QVariant QueryDatabaseFile(const QString& path, const QString& sql)
 inline const QStringList& RunRecordsRemoval()
 {
     static const QStringList statements{
+        QStringLiteral("DROP TRIGGER goodslist_item_insert"),
+        QStringLiteral("DROP TRIGGER goodslist_item_delete"),
+        QStringLiteral("DROP TRIGGER goodslist_item_update"),
+        QStringLiteral("DROP TABLE itemsummary"),
+        QStringLiteral("DROP TABLE itemcount"),
         QStringLiteral("DROP TRIGGER goodslist_key_insert"),
         QStringLiteral("DROP INDEX goodslist_run_id"),
         QStringLiteral("DROP INDEX goodslist_item_key"),
