@@ -1,5 +1,7 @@
 #include "collect/TRunSummary.h"
 
+#include "storage/TRunRecords.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -30,15 +32,15 @@ QString TRunSummary::OutcomeName(TRunOutcome outcome)
 {
     switch (outcome) {
     case TRunOutcome::Complete:
-        return QStringLiteral("complete");
+        return QString::fromLatin1(TRunRecords::Complete);
     case TRunOutcome::Failed:
-        return QStringLiteral("failed");
+        return QString::fromLatin1(TRunRecords::Failed);
     case TRunOutcome::Partial:
-        return QStringLiteral("partial");
+        return QString::fromLatin1(TRunRecords::Partial);
     case TRunOutcome::Stopped:
         break;
     }
-    return QStringLiteral("stopped");
+    return QString::fromLatin1(TRunRecords::Stopped);
 }
 
 QString TRunSummary::Line() const
